@@ -1,0 +1,11 @@
+/* The whole C interface of libtavrel. */
+#ifndef TAVREL_TAVREL_H
+#define TAVREL_TAVREL_H
+
+#include "tavrel/general_utilities.h"
+#include "tavrel/kerberos_data.h"
+#include "tavrel/samba_data.h"
+#include "tavrel/samba_utilities.h"
+#include "tavrel/tavrel_init.h"
+
+#endif

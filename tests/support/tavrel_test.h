@@ -1,0 +1,75 @@
+// Fixture for every library test: a fresh host platform, a private root for
+// the files the builders write (TAVREL_ROOT), and the log records captured.
+// After each test every service-monitor record handed out must have been
+// returned exactly once.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_control.h"
+
+namespace tavrel_test {
+
+class TavrelTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::string &root() const { return root_; }
+    // The real path of a fixed path ("/etc/krb5.conf") under the root.
+    std::string path(const std::string &fixed) const { return root_ + fixed; }
+    // Contents of a written file; nullopt when it does not exist.
+    std::optional<std::string> read(const std::string &fixed) const;
+    void write(const std::string &fixed, const std::string &text, mode_t mode = 0644) const;
+    bool exists(const std::string &fixed) const;
+    mode_t mode_of(const std::string &fixed) const;
+
+    // Loads a settings snapshot (TOML text) into the host platform.
+    void load(const std::string &toml) const;
+
+    const std::vector<host::LogRecord> &logs() const { return host::log_records(); }
+    // Messages at a level, in order.
+    std::vector<std::string> messages(host::Level level) const;
+    // All records as "LEVEL message" lines, in order: for whole-sequence checks.
+    std::vector<std::string> log_lines() const;
+    bool logged(host::Level level, const std::string &message) const;
+    // True when no record's message contains the text (for secrets).
+    bool nowhere_in_log(const std::string &text) const;
+
+private:
+    std::string root_;
+};
+
+// Runs the tavrel tool with the arguments; standard input is /dev/null.
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+ToolRun run_tool(const std::vector<std::string> &args);
+
+// Runs a program (not through a shell); output and status as above.
+ToolRun run_program(const std::vector<std::string> &argv);
+
+// Everything f writes to standard error (file descriptor 2).
+template <typename F>
+std::string capture_stderr(F &&f);
+std::string capture_stderr_fn(void (*f)(void *), void *context);
+
+template <typename F>
+std::string capture_stderr(F &&f) {
+    return capture_stderr_fn([](void *c) { (*static_cast<F *>(c))(); }, &f);
+}
+
+// A text of n copies of c.
+inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c); }
+
+// Path of a file in the source tree (examples, test data).
+std::string source_path(const std::string &relative);
+
+}  // namespace tavrel_test
