@@ -2,9 +2,10 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build/native
 ASAN_BUILD ?= build/asan
+TARGET_BUILD ?= build/ppc
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build demo test test-native test-asan clean
+.PHONY: all deps build demo test test-native test-asan test-target clean
 
 all: build
 
@@ -18,7 +19,7 @@ build: deps
 demo: build
 	scripts/demo $(BUILD)/tavrel
 
-test: test-native test-asan
+test: test-native test-asan test-target
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -28,6 +29,12 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The device's architecture: cross-built for 32-bit big-endian PowerPC, run
+# under qemu-ppc; then the stripped library size on both architectures.
+test-target:
+	JOBS=$(JOBS) scripts/test-target $(TARGET_BUILD)
+	scripts/lib-size $(BUILD) $(TARGET_BUILD)
 
 clean:
 	rm -rf build out
