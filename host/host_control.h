@@ -56,17 +56,20 @@ void svcmon_clear();                 // every attribute unset
 
 // Result SvcMon_Init gives for a class (0 unless a test chose otherwise).
 void svcmon_set_init_result(int svc_class, int result);
+// Every SvcMon_Init call, in order, with the result it got; only those with
+// result 0 receive change reports.
 struct Registration {
     int svc_class;
     void (*callback)(uint32_t);
     uint32_t handle;
+    int result = 0;
 };
 const std::vector<Registration> &svcmon_registrations();
 // Reports a change of the attribute to every registered callback.
 void svcmon_notify_change(uint32_t attr_id);
 
 // Records handed out by SvcMon_GetAttr, returned by SvcMon_Free, and returns
-// of records that were not outstanding (double or foreign frees).
+// of records that were not outstanding (double, foreign or null frees).
 struct RecordCounts {
     std::size_t handed_out = 0;
     std::size_t freed = 0;
@@ -110,10 +113,14 @@ void fips_set(std::optional<int> status);  // nullopt: /proc/sys/crypto/fips_ena
 // machine's resolver (getaddrinfo).
 void hosts_set(std::optional<std::map<std::string, std::string>> hosts);
 
+// ipu_put_brackets_around_ipv6_address answers null (as when out of memory).
+void brackets_set_fail(bool fail);
+
 // ---- Everything ----------------------------------------------------------------
 
 // Back to the empty platform: no attributes, no keys, machine network,
-// fips and resolver, no failures chosen, counters and log cleared.
+// fips and resolver, no failures chosen, counters and log cleared. The echo
+// setting stays.
 void reset();
 
 }  // namespace host

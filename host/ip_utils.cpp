@@ -1,0 +1,151 @@
+// The host's IP utilities: address checks through inet_pton, name and realm
+// syntax checks, and name resolution from the settings' hosts table or, when
+// there is none, from this machine's resolver.
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <strings.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+#include "host_control.h"
+#include "host_internal.h"
+#include "ip_utils.h"
+
+namespace host {
+
+namespace {
+
+std::mutex g_mutex;
+std::optional<std::map<std::string, std::string>> g_hosts;
+bool g_brackets_fail = false;
+
+constexpr std::size_t kMaxName = 255;
+
+// Length of text up to limit + 1, so an over-long text is never read whole.
+std::size_t bounded_length(const char *text, std::size_t limit) { return strnlen(text, limit + 1); }
+
+bool is_address(const char *text, int family) {
+    if (text == nullptr || bounded_length(text, IPU_MAX_ADDRESS_TEXT) > IPU_MAX_ADDRESS_TEXT) return false;
+    unsigned char binary[sizeof(in6_addr)];
+    return inet_pton(family, text, binary) == 1;
+}
+
+bool is_name_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_';
+}
+
+// 1 to 255 letters, digits, '.', '-', '_', neither starting nor ending with '.'.
+bool is_name(const char *text) {
+    if (text == nullptr) return false;
+    const std::size_t length = bounded_length(text, kMaxName);
+    if (length == 0 || length > kMaxName) return false;
+    const std::string_view name(text, length);
+    if (name.front() == '.' || name.back() == '.') return false;
+    for (const char c : name)
+        if (!is_name_char(c)) return false;
+    return true;
+}
+
+// Writes an address answer of at most IPU_MAX_ADDRESS_TEXT characters.
+int answer(const std::string &address, char *buffer) {
+    if (address.size() > IPU_MAX_ADDRESS_TEXT) return 0;
+    std::memcpy(buffer, address.c_str(), address.size() + 1);
+    return 1;
+}
+
+int resolve(const char *hostname, char *buffer, int family) {
+    if (hostname == nullptr || buffer == nullptr || hostname[0] == '\0') return 0;
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_hosts) {
+            // Only the listed names resolve; an address stands for itself.
+            std::string address;
+            if (is_address(hostname, AF_INET) || is_address(hostname, AF_INET6)) {
+                address = hostname;
+            } else {
+                for (const auto &[name, value] : *g_hosts)
+                    if (strcasecmp(name.c_str(), hostname) == 0) address = value;
+            }
+            if (address.empty()) return 0;
+            if (family == AF_INET && !is_address(address.c_str(), AF_INET)) return 0;
+            return answer(address, buffer);
+        }
+    }
+    addrinfo hints{};
+    hints.ai_family = family;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *list = nullptr;
+    if (getaddrinfo(hostname, nullptr, &hints, &list) != 0) return 0;
+    int result = 0;
+    for (const addrinfo *a = list; a != nullptr && result == 0; a = a->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void *where = nullptr;
+        if (a->ai_family == AF_INET)
+            where = &reinterpret_cast<const sockaddr_in *>(a->ai_addr)->sin_addr;
+        else if (a->ai_family == AF_INET6)
+            where = &reinterpret_cast<const sockaddr_in6 *>(a->ai_addr)->sin6_addr;
+        if (where != nullptr && inet_ntop(a->ai_family, where, text, sizeof text) != nullptr)
+            result = answer(text, buffer);
+    }
+    freeaddrinfo(list);
+    return result;
+}
+
+}  // namespace
+
+void hosts_set(std::optional<std::map<std::string, std::string>> hosts) {
+    std::lock_guard lock(g_mutex);
+    g_hosts = std::move(hosts);
+}
+
+void brackets_set_fail(bool fail) {
+    std::lock_guard lock(g_mutex);
+    g_brackets_fail = fail;
+}
+
+namespace detail {
+
+void reset_ip_utils() {
+    std::lock_guard lock(g_mutex);
+    g_hosts.reset();
+    g_brackets_fail = false;
+}
+
+}  // namespace detail
+
+}  // namespace host
+
+int is_it_an_IP_address(const char *text) {
+    return host::is_address(text, AF_INET) || host::is_address(text, AF_INET6) ? 1 : 0;
+}
+
+int ipu_is_this_an_IPv6_address(const char *text) { return host::is_address(text, AF_INET6) ? 1 : 0; }
+
+char *ipu_put_brackets_around_ipv6_address(const char *text) {
+    if (text == nullptr) return nullptr;
+    {
+        std::lock_guard lock(host::g_mutex);
+        if (host::g_brackets_fail) return nullptr;
+    }
+    const std::size_t length = std::strlen(text);
+    char *bracketed = static_cast<char *>(std::malloc(length + 3));
+    if (bracketed == nullptr) return nullptr;
+    bracketed[0] = '[';
+    std::memcpy(bracketed + 1, text, length);
+    bracketed[length + 1] = ']';
+    bracketed[length + 2] = '\0';
+    return bracketed;
+}
+
+int ipu_check_domain_name(const char *text) { return host::is_name(text) ? 1 : 0; }
+
+int ipu_check_realm(const char *text) { return host::is_name(text) ? 1 : 0; }
+
+int get_ip_from_hostname(const char *hostname, char *buffer) { return host::resolve(hostname, buffer, AF_UNSPEC); }
+
+int get_ipv4_from_DNS(const char *hostname, char *buffer) { return host::resolve(hostname, buffer, AF_INET); }

@@ -1,0 +1,111 @@
+// The host logger: every record is kept for tests and, filtered by the echo
+// setting, written to standard error as "LEVEL SOURCE:LINE MESSAGE".
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "host_control.h"
+#include "host_internal.h"
+#include "logger.h"
+
+// The handle values the library passes back; distinct and non-zero so a
+// record logged with an uninitialised level is easy to spot.
+int logSpecLibEnter = 1;
+int logSpecLibReturn = 2;
+int logSpecLibInfo = 3;
+int logSpecInfo = 4;
+int logSpecForceInfo = 5;
+int logSpecWarn = 6;
+int logSpecError = 7;
+int logSpecDebug = 8;
+
+namespace host {
+
+namespace {
+
+std::mutex g_mutex;
+std::vector<LogRecord> g_records;
+Echo g_echo = Echo::Normal;
+
+// Handles are read at call time: the platform may renumber them.
+Level level_of(int value) {
+    const std::pair<const int *, Level> handles[] = {
+        {&logSpecLibEnter, Level::LibEnter}, {&logSpecLibReturn, Level::LibReturn},
+        {&logSpecLibInfo, Level::LibInfo},   {&logSpecInfo, Level::Info},
+        {&logSpecForceInfo, Level::ForceInfo}, {&logSpecWarn, Level::Warn},
+        {&logSpecError, Level::Error},       {&logSpecDebug, Level::Debug},
+    };
+    for (const auto &[handle, level] : handles)
+        if (*handle == value) return level;
+    return Level::Debug;  // an unknown level is detail, never a notice
+}
+
+bool echoed(Level level) {
+    switch (g_echo) {
+    case Echo::Quiet: return false;
+    case Echo::Verbose: return true;
+    case Echo::Normal: break;
+    }
+    return level == Level::ForceInfo || level == Level::Warn || level == Level::Error;
+}
+
+std::string format_message(const char *format, va_list args) {
+    if (format == nullptr) return "(null format)";
+    va_list copy;
+    va_copy(copy, args);
+    const int needed = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (needed < 0) return "(unformattable message)";
+    std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<std::size_t>(needed));
+    return text;
+}
+
+}  // namespace
+
+const char *level_name(Level level) {
+    switch (level) {
+    case Level::LibEnter: return "LIBENTER";
+    case Level::LibReturn: return "LIBRETURN";
+    case Level::LibInfo: return "LIBINFO";
+    case Level::Info: return "INFO";
+    case Level::ForceInfo: return "FORCEINFO";
+    case Level::Warn: return "WARN";
+    case Level::Error: return "ERROR";
+    case Level::Debug: return "DEBUG";
+    }
+    return "DEBUG";
+}
+
+void log_set_echo(Echo echo) {
+    std::lock_guard lock(g_mutex);
+    g_echo = echo;
+}
+
+const std::vector<LogRecord> &log_records() { return g_records; }
+
+void log_clear() {
+    std::lock_guard lock(g_mutex);
+    g_records.clear();
+}
+
+namespace detail {
+void reset_logger() { log_clear(); }
+}  // namespace detail
+
+}  // namespace host
+
+int Log_SpecEntry(int level, const char *source, int line, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    host::LogRecord record{host::level_of(level), source != nullptr ? source : "(null)", line,
+                           host::format_message(format, args)};
+    va_end(args);
+    std::lock_guard lock(host::g_mutex);
+    if (host::echoed(record.level))
+        std::fprintf(stderr, "%s %s:%d %s\n", host::level_name(record.level), record.source.c_str(), record.line,
+                     record.message.c_str());
+    host::g_records.push_back(std::move(record));
+    return 0;
+}

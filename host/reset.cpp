@@ -1,0 +1,14 @@
+#include "host_control.h"
+#include "host_internal.h"
+
+namespace host {
+
+// The echo setting is the viewer's choice, not platform state: it stays.
+void reset() {
+    detail::reset_svcmon();
+    detail::reset_services();
+    detail::reset_ip_utils();
+    detail::reset_logger();
+}
+
+}  // namespace host

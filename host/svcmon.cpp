@@ -1,0 +1,169 @@
+// The host service monitor: attributes kept in memory by id. Every record
+// handed out is a fresh allocation the caller must return exactly once; the
+// counts let tests prove it, and a real free lets the sanitizers catch any
+// use of a record after it was returned.
+#include <map>
+#include <memory>
+#include <mutex>
+
+#include "host_control.h"
+#include "host_internal.h"
+#include "svcmon.h"
+
+namespace host {
+
+namespace {
+
+// A handed-out record with the text its pointer refers to.
+struct Outstanding {
+    SvcMonAttr record{};
+    std::string text;
+};
+
+struct Callback {
+    void (*callback)(uint32_t);
+};
+
+std::mutex g_mutex;
+std::map<int32_t, RawAttr> g_attrs;
+std::map<int, int> g_init_results;
+std::vector<Registration> g_registrations;
+std::map<int, Callback> g_callbacks;  // the latest successful registration per class
+std::map<const SvcMonAttr *, std::unique_ptr<Outstanding>> g_outstanding;
+std::vector<std::unique_ptr<Outstanding>> g_forgotten;  // out at a reset: kept valid, no longer counted
+RecordCounts g_counts;
+std::vector<int32_t> g_requests;
+
+bool is_text_type(int32_t type) { return type == SVCMON_TYPE_TEXT || type == SVCMON_TYPE_ADDRESS; }
+
+}  // namespace
+
+void svcmon_set(int32_t attr_id, RawAttr attr) {
+    std::lock_guard lock(g_mutex);
+    g_attrs[attr_id] = std::move(attr);
+}
+
+// Builds a record of one type; the other fields keep their defaults.
+static RawAttr raw(int32_t type, std::string text, int32_t integer, uint32_t port) {
+    RawAttr attr;
+    attr.type = type;
+    attr.text = std::move(text);
+    attr.integer = integer;
+    attr.port = port;
+    return attr;
+}
+
+void svcmon_set_text(int32_t attr_id, const std::string &text) {
+    svcmon_set(attr_id, raw(SVCMON_TYPE_TEXT, text, 0, 0));
+}
+
+void svcmon_set_integer(int32_t attr_id, int32_t value) { svcmon_set(attr_id, raw(SVCMON_TYPE_INTEGER, "", value, 0)); }
+
+void svcmon_set_address(int32_t attr_id, const std::string &address, uint32_t port) {
+    svcmon_set(attr_id, raw(SVCMON_TYPE_ADDRESS, address, 0, port));
+}
+
+void svcmon_set_error(int32_t attr_id, int32_t code) { svcmon_set(attr_id, raw(SVCMON_TYPE_ERROR, "", code, 0)); }
+
+void svcmon_unset(int32_t attr_id) {
+    std::lock_guard lock(g_mutex);
+    g_attrs.erase(attr_id);
+}
+
+void svcmon_clear() {
+    std::lock_guard lock(g_mutex);
+    g_attrs.clear();
+}
+
+void svcmon_set_init_result(int svc_class, int result) {
+    std::lock_guard lock(g_mutex);
+    g_init_results[svc_class] = result;
+}
+
+const std::vector<Registration> &svcmon_registrations() { return g_registrations; }
+
+void svcmon_notify_change(uint32_t attr_id) {
+    std::vector<Callback> callbacks;
+    {
+        std::lock_guard lock(g_mutex);
+        for (const auto &[svc_class, callback] : g_callbacks) callbacks.push_back(callback);
+    }
+    // Called without the lock: a callback may read attributes.
+    for (const Callback &c : callbacks)
+        if (c.callback != nullptr) c.callback(attr_id);
+}
+
+RecordCounts svcmon_counts() {
+    std::lock_guard lock(g_mutex);
+    return g_counts;
+}
+
+std::vector<int32_t> svcmon_requests() {
+    std::lock_guard lock(g_mutex);
+    return g_requests;
+}
+
+namespace detail {
+
+void reset_svcmon() {
+    std::lock_guard lock(g_mutex);
+    g_attrs.clear();
+    g_init_results.clear();
+    g_registrations.clear();
+    g_callbacks.clear();
+    // Records still out are forgotten, not freed: a late SvcMon_Free of one
+    // counts as a bad free, and the memory stays valid for a careless caller.
+    for (auto &entry : g_outstanding) g_forgotten.push_back(std::move(entry.second));
+    g_outstanding.clear();
+    g_counts = {};
+    g_requests.clear();
+}
+
+}  // namespace detail
+
+}  // namespace host
+
+int SvcMon_Init(int svc_class, SvcMonCallback callback, uint32_t handle) {
+    using namespace host;
+    std::lock_guard lock(g_mutex);
+    const auto chosen = g_init_results.find(svc_class);
+    const int result = chosen != g_init_results.end() ? chosen->second : 0;
+    g_registrations.push_back(Registration{svc_class, callback, handle, result});
+    if (result == 0) g_callbacks[svc_class] = Callback{callback};
+    return result;
+}
+
+SvcMonAttr *SvcMon_GetAttr(int32_t attr_id) {
+    using namespace host;
+    std::lock_guard lock(g_mutex);
+    g_requests.push_back(attr_id);
+    const auto found = g_attrs.find(attr_id);
+    if (found == g_attrs.end()) return nullptr;
+    const RawAttr &attr = found->second;
+    auto out = std::make_unique<Outstanding>();
+    out->text = attr.text;
+    out->record.attr_id = attr.echo_id.value_or(attr_id);
+    out->record.type = attr.type;
+    if (is_text_type(attr.type))
+        out->record.value.text = out->text.c_str();
+    else
+        out->record.value.integer = attr.integer;
+    out->record.port = attr.port;
+    SvcMonAttr *record = &out->record;
+    g_outstanding.emplace(record, std::move(out));
+    ++g_counts.handed_out;
+    return record;
+}
+
+int SvcMon_Free(SvcMonAttr *record) {
+    using namespace host;
+    std::lock_guard lock(g_mutex);
+    const auto found = g_outstanding.find(record);
+    if (found == g_outstanding.end()) {  // null, a double free, or never ours
+        ++g_counts.bad_frees;
+        return -1;
+    }
+    g_outstanding.erase(found);
+    ++g_counts.freed;
+    return 0;
+}
