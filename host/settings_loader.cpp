@@ -73,7 +73,8 @@ public:
     }
 
     [[noreturn]] void fail(const toml::node &node, std::string_view key, const std::string &message) const {
-        loader_.fail(place(node, where_), name_ + " " + std::string(key) + ": " + message);
+        const std::string field = name_.empty() ? std::string(key) : name_ + " " + std::string(key);
+        loader_.fail(place(node, where_), field + ": " + message);
     }
 
     Text text(std::string_view key, std::size_t max = kNoLimit) {
