@@ -1,0 +1,99 @@
+// The sign-in hand-off: a user's request read from a real, seekable
+// descriptor, what it changes in the remembered settings, and where it
+// leaves the descriptor.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+
+#include "tavrel/general_utilities.h"
+#include "tavrel/kerberos_data.h"
+#include "tavrel/samba_data.h"
+#include "tavrel_test.h"
+
+namespace {
+
+using tavrel_test::repeat;
+
+struct HandoffCase {
+    const char *name;
+    bool kerberos;
+    std::string request;
+    int result;
+    const char *new_name;  // the new domain or realm afterwards ("OLD": left as it was)
+    std::string log_line;  // a record the hand-off must log, or ""
+    off_t offset;          // where the descriptor is left
+};
+
+class Handoff : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<HandoffCase> {};
+
+// A request of n bytes: a user name and a domain, padded with line feeds.
+std::string padded(std::size_t n) { return "alice\nHOME\n" + repeat(n - 11, '\n'); }
+
+TEST_P(Handoff, ResultNewNameAndOffset) {
+    const HandoffCase &c = GetParam();
+    sm_set_current_domain_name("CORP");
+    sm_set_current_realm_name("CORP.EXAMPLE");
+    sm_set_new_domain_name("OLD");
+    sm_set_new_realm_name("OLD");
+    host::log_clear();
+    // Regular files and memfds alike; the request is left at its end, so the
+    // hand-off has to rewind it itself.
+    const int fd = c.kerberos ? memfd_create("request", 0)
+                              : ::open(path("/request").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, c.request.data(), c.request.size()), static_cast<ssize_t>(c.request.size()));
+
+    EXPECT_EQ(c.kerberos ? handle_kerberos_info_from_caller(fd) : handle_smb_info_from_caller(fd), c.result);
+    EXPECT_STREQ(c.kerberos ? sm_get_new_realm_name() : sm_get_new_domain_name(), c.new_name);
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), c.offset);
+    close(fd);
+    const auto lines = log_lines();
+    if (!c.log_line.empty()) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), c.log_line), lines.end());
+    }
+    if (c.kerberos) {
+        EXPECT_EQ(lines.front(), "LIBENTER handle_kerberos_info_from_caller");
+        EXPECT_EQ(lines.back(), "LIBRETURN handle_kerberos_info_from_caller");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Handoff,
+    ::testing::Values(
+        HandoffCase{"NewDomain", false, "alice\nHOME\n", 1, "HOME", "", 0},
+        HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "OLD", "", 0},
+        HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "OLD", "", 0},
+        HandoffCase{"LeadingEmptyLines", true, "\n\nalice\n\nHOME.EXAMPLE\n", 1, "HOME.EXAMPLE", "", 0},
+        HandoffCase{"Exactly774Bytes", false, padded(774), 1, "HOME", "", 0},
+        HandoffCase{"Over774Bytes", false, padded(775), 0, "OLD", "WARN More bytes on IPC fd then expected for SMB", 775},
+        HandoffCase{"UserName256", true, repeat(256) + "\nHOME", 1, "HOME", "", 0},
+        HandoffCase{"UserName257", true, repeat(257) + "\nHOME", 0, "OLD", "WARN Couldn't retrieve request username for Kerberos", 262},
+        HandoffCase{"EmptyRequest", false, "", 0, "OLD", "WARN Couldn't retrieve request username for SMB", 0},
+        HandoffCase{"OnlyUserKerberos", true, "alice\n", 1, "OLD", "FORCEINFO A null realm was passed in by user for Kerberos", 0},
+        HandoffCase{"OnlyUserSmb", false, "alice", 1, "\n", "FORCEINFO A null domain was passed in by user for SMB", 0},
+        HandoffCase{"OneCharacterDomain", false, "alice\nC\n", 0, "\n", "WARN Couldn't retrieve domain for SMB from user", 8},
+        HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", "FORCEINFO Could not get the default realm for Kerberos", 0},
+        HandoffCase{"TooLongDomain", false, "alice\n" + repeat(256), 0, "\n", "FORCEINFO Could not get the default NT Domain for SMB", 262}),
+    [](const auto &p) { return std::string(p.param.name); });
+
+TEST(HandoffDescriptor, NegativeOrClosedIsRefusedWithoutReading) {
+    host::reset();
+    const int closed = dup(0);
+    close(closed);
+    for (const int fd : {-1, closed}) {
+        EXPECT_EQ(handle_smb_info_from_caller(fd), 0);
+        EXPECT_EQ(handle_kerberos_info_from_caller(fd), 0);
+    }
+    std::vector<std::string> warnings;
+    for (const auto &r : host::log_records())
+        if (r.level == host::Level::Warn) warnings.push_back(r.message);
+    EXPECT_EQ(warnings, (std::vector<std::string>{
+                            "bad FD retrieved from IPC message for SMB", "bad FD retrieved from IPC message for Kerberos",
+                            "bad FD retrieved from IPC message for SMB", "bad FD retrieved from IPC message for Kerberos"}));
+}
+
+}  // namespace
