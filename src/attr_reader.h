@@ -57,8 +57,9 @@ public:
     }
 
     explicit operator bool() const { return usable_; }
-    // Only on a usable holder.
-    std::string_view text() const { return view(record_->value.text); }
+    // Only on a usable holder. A record without text reads as empty text,
+    // whose data() is still a NUL-terminated string for the platform calls.
+    std::string_view text() const { return record_->value.text ? record_->value.text : ""; }
     int32_t integer() const { return record_->value.integer; }
     uint32_t port() const { return record_->port; }
 
