@@ -2,6 +2,7 @@
 // the no-address text, case-blind compares, and null arguments.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "tavrel/samba_data.h"
@@ -20,130 +21,88 @@ TEST_F(SambaData, StartsEmptyWithNoAddress) {
     EXPECT_STREQ(sm_get_current_hostname(), "");
     EXPECT_STREQ(sm_get_current_domain_name(), "");
     EXPECT_STREQ(sm_get_current_internet_address(), "0.0.0.0");
-    EXPECT_EQ(log_lines(), (std::vector<std::string>{
-                               "LIBINFO The current hostname in configuration is NULL",
-                               "LIBINFO The current domain name in configuration is NULL",
-                               "LIBINFO Null IP address in SMB data.",
-                           }));
+    EXPECT_EQ(log_lines(), (std::vector<std::string>{"LIBINFO The current hostname in configuration is NULL",
+                                                     "LIBINFO The current domain name in configuration is NULL",
+                                                     "LIBINFO Null IP address in SMB data."}));
 }
 
-TEST_F(SambaData, AuthServiceUsedAcceptsZeroToThree) {
-    EXPECT_EQ(sm_set_current_Auth_Service_Used(3), 1);
-    EXPECT_EQ(sm_get_current_Auth_Service_Used(), 3u);
-    EXPECT_EQ(sm_set_current_Auth_Service_Used(4), 0);
-    EXPECT_EQ(sm_set_current_Auth_Service_Used(UINT32_MAX), 0);
-    EXPECT_EQ(sm_get_current_Auth_Service_Used(), 3u);
-    EXPECT_TRUE(logs().empty());
-}
-
-// The new and the current domain follow the same rules.
-struct DomainField {
-    const char *name;
+struct Field {
     int (*set)(const char *);
     const char *(*get)();
 };
+constexpr Field kNewDomain{sm_set_new_domain_name, sm_get_new_domain_name};
+constexpr Field kCurrentDomain{sm_set_current_domain_name, sm_get_current_domain_name};
+constexpr Field kHostname{sm_set_current_hostname, sm_get_current_hostname};
+constexpr Field kAddress{sm_set_current_internet_address, sm_get_current_internet_address};
 
-class SambaDomain : public SambaData, public ::testing::WithParamInterface<DomainField> {};
+// One set over a field holding "192.0.2.1": its result, what the field then
+// holds, and the warning it logs, if any.
+struct SetCase {
+    std::string name;
+    Field field;
+    std::optional<std::string> input;  // nullopt: a null pointer
+    int result;
+    std::string stored;
+    std::string warning;
+};
 
-TEST_P(SambaDomain, StoresUpTo255Characters) {
-    EXPECT_EQ(GetParam().set(repeat(255).c_str()), 1);
-    EXPECT_EQ(GetParam().get(), repeat(255));
+const std::string kPrior = "192.0.2.1";
+
+class SambaSet : public SambaData, public ::testing::WithParamInterface<SetCase> {};
+
+TEST_P(SambaSet, StoresOrRefusesAndKeepsTheField) {
+    const SetCase &c = GetParam();
+    ASSERT_EQ(c.field.set(kPrior.c_str()), 1);
+    EXPECT_EQ(c.field.set(c.input ? c.input->c_str() : nullptr), c.result);
+    EXPECT_EQ(c.field.get(), c.stored);
+    EXPECT_EQ(messages(Level::Warn), c.warning.empty() ? std::vector<std::string>{} : std::vector{c.warning});
 }
 
-TEST_P(SambaDomain, RefusesAndKeepsFieldBeyond255) {
-    ASSERT_EQ(GetParam().set("CORP"), 1);
-    EXPECT_EQ(GetParam().set(repeat(256).c_str()), 0);
-    EXPECT_STREQ(GetParam().get(), "CORP");
-    EXPECT_TRUE(logged(Level::Warn, "domain name " + repeat(256) + " exceeds the maximum length of 256"));
+const std::string kTooLongDomain = "domain name " + repeat(256) + " exceeds the maximum length of 256";
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, SambaSet,
+    ::testing::Values(SetCase{"NewDomain255", kNewDomain, repeat(255), 1, repeat(255), ""},
+                      SetCase{"NewDomain256", kNewDomain, repeat(256), 0, kPrior, kTooLongDomain},
+                      SetCase{"NewDomainEmpty", kNewDomain, "", 1, "\n", ""},
+                      SetCase{"NewDomainNull", kNewDomain, std::nullopt, 0, kPrior,
+                              "sm_set_new_domain_name - null domain name refused"},
+                      SetCase{"CurrentDomain255", kCurrentDomain, repeat(255), 1, repeat(255), ""},
+                      SetCase{"CurrentDomain256", kCurrentDomain, repeat(256), 0, kPrior, kTooLongDomain},
+                      SetCase{"CurrentDomainEmpty", kCurrentDomain, "", 1, "\n", ""},
+                      SetCase{"Hostname255", kHostname, repeat(255), 1, repeat(255), ""},
+                      SetCase{"Hostname256", kHostname, repeat(256), 0, kPrior,
+                              "hostname " + repeat(256) + " exceeds the maximum length of 255"},
+                      SetCase{"HostnameNull", kHostname, std::nullopt, 1, "", ""},
+                      SetCase{"Address22", kAddress, repeat(22, '1'), 1, repeat(22, '1'), ""},
+                      SetCase{"Address23", kAddress, repeat(23, '1'), 0, kPrior, "IP address for SMB data is too long"},
+                      SetCase{"AddressEmpty", kAddress, "", 1, "0.0.0.0", ""},
+                      SetCase{"AddressNoneWithPort", kAddress, "0.0.0.0:445", 1, "0.0.0.0", ""},
+                      SetCase{"AddressNull", kAddress, std::nullopt, 0, kPrior,
+                              "sm_set_current_internet_address - null IP address refused"}),
+    [](const auto &param_info) { return param_info.param.name; });
+
+TEST_F(SambaData, AuthServiceUsedAcceptsZeroToThree) {
+    EXPECT_EQ(sm_set_current_Auth_Service_Used(3), 1);
+    EXPECT_EQ(sm_set_current_Auth_Service_Used(4), 0);
+    EXPECT_EQ(sm_set_current_Auth_Service_Used(UINT32_MAX), 0);
+    EXPECT_EQ(sm_get_current_Auth_Service_Used(), 3u);
 }
 
-TEST_P(SambaDomain, EmptyStoresNoNameMarker) {
-    EXPECT_EQ(GetParam().set(""), 1);
-    EXPECT_STREQ(GetParam().get(), "\n");
-}
-
-TEST_P(SambaDomain, RefusesNullAndKeepsField) {
-    ASSERT_EQ(GetParam().set("CORP"), 1);
-    EXPECT_EQ(GetParam().set(nullptr), 0);
-    EXPECT_STREQ(GetParam().get(), "CORP");
-    EXPECT_EQ(messages(Level::Warn).size(), 1u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Fields, SambaDomain,
-                         ::testing::Values(DomainField{"new", sm_set_new_domain_name, sm_get_new_domain_name},
-                                           DomainField{"current", sm_set_current_domain_name,
-                                                       sm_get_current_domain_name}),
-                         [](const auto &param_info) { return std::string(param_info.param.name); });
-
-TEST_F(SambaData, DomainCompareIsCaseBlindAndExact) {
+TEST_F(SambaData, ComparesAreCaseBlindAndWhole) {
+    EXPECT_EQ(sm_compare_current_domain_name(""), 1);  // nothing stored yet
     ASSERT_EQ(sm_set_current_domain_name("CORP.EXAMPLE"), 1);
     EXPECT_EQ(sm_compare_current_domain_name("corp.example"), 1);
     EXPECT_EQ(sm_compare_current_domain_name("corp"), 0);
     EXPECT_EQ(sm_compare_current_domain_name("corp.example2"), 0);
-    EXPECT_EQ(sm_compare_current_domain_name(nullptr), 0);
     ASSERT_EQ(sm_set_current_domain_name(""), 1);
     EXPECT_EQ(sm_compare_current_domain_name("\n"), 1);
     EXPECT_EQ(sm_compare_current_domain_name(""), 0);
-}
-
-TEST_F(SambaData, EmptyFieldComparesEqualOnlyToEmptyText) {
-    EXPECT_EQ(sm_compare_current_domain_name(""), 1);
-    EXPECT_EQ(sm_compare_current_domain_name("\n"), 0);
-    EXPECT_EQ(sm_compare_current_hostname(""), 1);
-    EXPECT_EQ(sm_compare_current_internet_address("0.0.0.0"), 0);
-}
-
-TEST_F(SambaData, HostnameStoresUpTo255AndRefusesLonger) {
-    EXPECT_EQ(sm_set_current_hostname(repeat(255).c_str()), 1);
-    EXPECT_EQ(sm_get_current_hostname(), repeat(255));
-    EXPECT_EQ(sm_set_current_hostname(repeat(256, 'b').c_str()), 0);
-    EXPECT_EQ(sm_get_current_hostname(), repeat(255));
-    EXPECT_TRUE(logged(Level::Warn, "hostname " + repeat(256, 'b') + " exceeds the maximum length of 255"));
-    EXPECT_EQ(sm_compare_current_hostname(repeat(255, 'A').c_str()), 1);
-}
-
-TEST_F(SambaData, NullOrEmptyHostnameEmptiesField) {
-    for (const char *empty : {static_cast<const char *>(nullptr), ""}) {
-        ASSERT_EQ(sm_set_current_hostname("dc1.corp.example"), 1);
-        EXPECT_EQ(sm_set_current_hostname(empty), 1);
-        EXPECT_STREQ(sm_get_current_hostname(), "");
-    }
-    EXPECT_EQ(messages(Level::LibInfo),
-              (std::vector<std::string>{"Null hostname passed into SMB data.",
-                                        "The current hostname in configuration is NULL",
-                                        "Null hostname passed into SMB data.",
-                                        "The current hostname in configuration is NULL"}));
-    EXPECT_EQ(sm_compare_current_hostname(nullptr), 0);
-}
-
-TEST_F(SambaData, AddressStoresUpTo22Characters) {
-    const std::string longest = "192.168.100.200:65535x";  // 22
-    ASSERT_EQ(longest.size(), 22u);
-    EXPECT_EQ(sm_set_current_internet_address(longest.c_str()), 1);
-    EXPECT_EQ(sm_get_current_internet_address(), longest);
-    EXPECT_EQ(sm_set_current_internet_address((longest + "9").c_str()), 0);
-    EXPECT_EQ(sm_get_current_internet_address(), longest);
-    EXPECT_TRUE(logged(Level::Warn, "IP address for SMB data is too long"));
-    EXPECT_EQ(sm_compare_current_internet_address("192.168.100.200:65535X"), 1);
-}
-
-TEST_F(SambaData, NoAddressTextsStoreNoAddress) {
-    for (const char *none : {"", "0.0.0.0", "0.0.0.0:445"}) {
-        ASSERT_EQ(sm_set_current_internet_address("192.0.2.10"), 1);
-        EXPECT_EQ(sm_set_current_internet_address(none), 1) << none;
-        EXPECT_EQ(sm_compare_current_internet_address("0.0.0.0"), 1) << none;
-        EXPECT_STREQ(sm_get_current_internet_address(), "0.0.0.0");
-    }
-    EXPECT_EQ(messages(Level::LibInfo).size(), 6u);
-    EXPECT_TRUE(logged(Level::LibInfo, "Null IP address passed into SMB data."));
-    EXPECT_TRUE(logged(Level::LibInfo, "Null IP address in SMB data."));
-}
-
-TEST_F(SambaData, NullAddressIsRefused) {
-    ASSERT_EQ(sm_set_current_internet_address("192.0.2.10"), 1);
-    EXPECT_EQ(sm_set_current_internet_address(nullptr), 0);
-    EXPECT_STREQ(sm_get_current_internet_address(), "192.0.2.10");
-    EXPECT_EQ(sm_compare_current_internet_address(nullptr), 0);
+    ASSERT_EQ(sm_set_current_hostname("DC1.corp"), 1);
+    EXPECT_EQ(sm_compare_current_hostname("dc1.CORP"), 1);
+    for (auto compare : {sm_compare_current_hostname, sm_compare_current_domain_name,
+                         sm_compare_current_internet_address})
+        EXPECT_EQ(compare(nullptr), 0);
 }
 
 }  // namespace
