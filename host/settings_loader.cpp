@@ -306,8 +306,10 @@ void read_attributes(Fields &f, const toml::table &table, Settings &s) {
             attr.integer = static_cast<int32_t>(static_cast<uint32_t>(f.checked_number(node, name)));
         } else if (const toml::table *t = node.as_table()) {
             Fields g(f.loader(), *t, "[attributes] " + name, f.where());
-            attr = read_raw_table(g);
+            // A misspelt field is the likelier fault: name it first.
+            for (const char *field : {"type", "value", "address", "error", "port", "id"}) g.find(field);
             g.finish();
+            attr = read_raw_table(g);
         } else {
             f.fail(node, name, "expected a text, a whole number or an inline table");
         }
