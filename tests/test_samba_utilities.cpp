@@ -1,0 +1,151 @@
+// SMB service tables and lookups: every row of every table, the defaults and
+// their messages, and the searches by domain, server and share.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tavrel/samba_utilities.h"
+#include "tavrel_test.h"
+
+namespace {
+
+using host::Level;
+
+struct Column {
+    const char *name;
+    int (*lookup)(int);
+    std::vector<int> by_service;  // attribute id of services 1, 2, ...
+    const char *default_what;     // as its default message names it; null: no message
+};
+void PrintTo(const Column &c, std::ostream *os) { *os << c.name; }
+
+class ServiceColumn : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Column> {};
+
+TEST_P(ServiceColumn, EveryRowGivesItsAttribute) {
+    const Column &c = GetParam();
+    for (std::size_t i = 0; i < c.by_service.size(); ++i)
+        EXPECT_EQ(c.lookup(static_cast<int>(i) + 1), c.by_service[i]) << "service " << i + 1;
+    EXPECT_TRUE(logs().empty());
+}
+
+TEST_P(ServiceColumn, UnknownServiceGetsService1sWithMessage) {
+    const Column &c = GetParam();
+    const int unknown[] = {0, -1, static_cast<int>(c.by_service.size()) + 1};
+    std::vector<std::string> expected;
+    for (const int service : unknown) {
+        EXPECT_EQ(c.lookup(service), c.by_service[0]);
+        if (c.default_what)
+            expected.push_back(std::string("FORCEINFO Unable to find ") + c.default_what + " for service [" +
+                               std::to_string(service) + "], using default");
+    }
+    EXPECT_EQ(log_lines(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, ServiceColumn,
+    ::testing::Values(
+        Column{"AuthDomain", sm_get_smb_auth_domain_from_service, {78, 82, 85, 88, 91, 94, 97, 100, 103}, nullptr},
+        Column{"AuthIP", sm_get_smb_auth_IP_from_service, {79, 83, 86, 89, 92, 95, 98, 101, 104},
+               "IP address"},
+        Column{"AuthHostname", sm_get_smb_auth_hostname_from_service, {80, 84, 87, 90, 93, 96, 99, 102, 105},
+               "hostname"},
+        Column{"FilingServer", sm_get_smb_filing_servername_from_service, {258, 259, 260, 261, 262, 351},
+               "server name"},
+        Column{"FilingProtocol", sm_get_smb_protocol_from_service, {288, 289, 290, 291, 292, 357},
+               "protocol type"},
+        Column{"FilingShare", sm_get_smb_sharename_from_service, {278, 279, 280, 281, 282, 355},
+               "sharename"}),
+    [](const auto &test) { return std::string(test.param.name); });
+
+class SmbLookups : public tavrel_test::TavrelTest {};
+
+TEST_F(SmbLookups, PortOfEveryFilingService) {
+    const int port_attrs[] = {263, 264, 265, 266, 267, 352};
+    for (int service = 1; service <= 6; ++service) {
+        host::svcmon_set_address(port_attrs[service - 1], "", 440 + service);
+        int port = 0;
+        EXPECT_EQ(get_port_number_for_filing_service(service, &port), 1);
+        EXPECT_EQ(port, 440 + service);
+    }
+}
+
+TEST_F(SmbLookups, PortOfUnknownOrUnreadableService) {
+    int port = 7;
+    EXPECT_EQ(get_port_number_for_filing_service(7, &port), 0);
+    EXPECT_TRUE(logs().empty());
+    EXPECT_EQ(get_port_number_for_filing_service(1, &port), 0);
+    EXPECT_EQ(get_port_number_for_filing_service(1, nullptr), 0);
+    EXPECT_EQ(port, 7);
+    EXPECT_TRUE(logged(Level::Warn, "get_port_number_for_filing_service(): Unable to access Data Store to obtain "
+                                    "port number"));
+}
+
+TEST_F(SmbLookups, SmbOnlyForProtocolFour) {
+    host::svcmon_set_integer(288, 4);
+    host::svcmon_set_integer(289, 3);
+    EXPECT_EQ(is_this_service_for_SMB(1), 1);
+    EXPECT_EQ(is_this_service_for_SMB(2), 0);
+    EXPECT_EQ(is_this_service_for_SMB(3), 0);  // unreadable
+    EXPECT_EQ(is_this_service_for_SMB(8), 1);  // service 1's protocol, after the message
+    EXPECT_TRUE(logged(Level::ForceInfo, "Unable to find protocol type for service [8], using default"));
+}
+
+TEST_F(SmbLookups, BadNamesFindNothingWithoutReading) {
+    for (const char *bad : {static_cast<const char *>(nullptr), "", "\n"}) {
+        EXPECT_EQ(sm_get_smb_auth_service_from_domain_name(bad), 0);
+        EXPECT_EQ(get_filing_service_index_from_server_name(bad), 0);
+        EXPECT_EQ(get_filing_service_index_from_servername_and_sharename(bad, "s"), 0);
+    }
+    EXPECT_TRUE(host::svcmon_requests().empty());
+    EXPECT_TRUE(logged(Level::ForceInfo, "A bad Domain [(null)] was used to determine which SMB service to use"));
+    EXPECT_TRUE(logged(Level::ForceInfo, "A bad server name [] was used to determine which SMB service to use"));
+    EXPECT_TRUE(logged(Level::ForceInfo, "A bad server name [\n] was used to determine which SMB service to use"));
+    EXPECT_EQ(logs().size(), 9u);
+}
+
+TEST_F(SmbLookups, DomainOfEveryServiceCaseBlind) {
+    const int domain_attrs[] = {78, 82, 85, 88, 91, 94, 97, 100, 103};
+    for (int service = 1; service <= 9; ++service)
+        host::svcmon_set_text(domain_attrs[service - 1], "Dom" + std::to_string(service));
+    for (int service = 1; service <= 9; ++service)
+        EXPECT_EQ(sm_get_smb_auth_service_from_domain_name(("DOM" + std::to_string(service)).c_str()), service);
+    EXPECT_EQ(sm_get_smb_auth_service_from_domain_name("DOM10"), 0);
+}
+
+TEST_F(SmbLookups, UnreadableDomainsNamedByIndex) {
+    host::svcmon_set_text(100, "CORP");
+    EXPECT_EQ(sm_get_smb_auth_service_from_domain_name("corp"), 8);
+    std::vector<std::string> warnings;
+    for (int index = 0; index < 7; ++index)
+        warnings.push_back("Could not retrieve domain number " + std::to_string(index) + " from datastore for SMB");
+    EXPECT_EQ(messages(Level::Warn), warnings);
+}
+
+TEST_F(SmbLookups, ServerFirstMatchCaseBlindAndUnreadableRows) {
+    host::svcmon_set_text(260, "nas.corp");
+    host::svcmon_set_text(351, "NAS.corp");
+    EXPECT_EQ(get_filing_service_index_from_server_name("NAS.CORP"), 3);
+    EXPECT_EQ(messages(Level::Warn),
+              (std::vector<std::string>{"Could not retrieve servername (0) from datastore for SMB",
+                                        "Could not retrieve servername (1) from datastore for SMB"}));
+    host::svcmon_unset(260);
+    EXPECT_EQ(get_filing_service_index_from_server_name("nas.corp"), 6);
+}
+
+TEST_F(SmbLookups, ServerAndShare) {
+    const int servers[] = {258, 259, 260, 261, 262, 351};
+    for (const int attr : servers) host::svcmon_set_text(attr, attr == 259 ? "other" : "nas");
+    host::svcmon_set_text(278, "scans");
+    host::svcmon_set_text(280, "Faxes");
+    host::svcmon_set_text(282, "faxes");
+    EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("NAS", "FAXES"), 3);
+    EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", "none"), 0);
+    EXPECT_TRUE(logged(Level::Warn, "Couldn't get sharename (3), from datastore for SMB"));
+    host::log_clear();
+    EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", nullptr), 6);
+    EXPECT_EQ(messages(Level::ForceInfo).size(), 5u);
+    EXPECT_TRUE(logged(Level::ForceInfo, "No volume used to compare with server name for index 5"));
+}
+
+}  // namespace
