@@ -92,7 +92,10 @@ const std::vector<uint32_t> &notify_calls();  // the data-store handles passed
 
 // ---- Config server -----------------------------------------------------------
 
-// Booleans are stored as such; a text key read as a boolean cannot be read.
+// Booleans are stored as such; a text key read as a boolean cannot be read,
+// an integer reads as itself. Read as text, a boolean is "true" or "false"
+// and an integer its decimal form; a text that does not fit the caller's
+// buffer with its NUL cannot be read.
 void config_set_bool(const std::string &key, bool value);
 void config_set_int(const std::string &key, int64_t value);
 void config_set_text(const std::string &key, const std::string &value);

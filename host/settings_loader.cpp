@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
+#include <cstdio>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -444,12 +444,18 @@ Settings load_settings_text(const std::string &text, const std::string &name) {
 }
 
 Settings load_settings_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw SettingsError(path + ": cannot read: " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw SettingsError(path + ": cannot read: " + std::strerror(errno));
-    return load_settings_text(text.str(), path);
+    // stdio, not a stream: a directory or a read error must not pass as an empty file.
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) throw SettingsError(path + ": cannot read: " + std::strerror(errno));
+    std::string text;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) throw SettingsError(path + ": cannot read: " + std::strerror(error));
+    return load_settings_text(text, path);
 }
 
 }  // namespace host

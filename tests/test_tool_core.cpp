@@ -50,6 +50,7 @@ TEST_F(Tool, UnusableSettingsExitTwoNamingFileLineAndColumn) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "tavrel: " + file + ":3:1: unknown key 'mask' in [network]\n");
     EXPECT_EQ(run_tool({"-s", path("/missing.toml"), "init"}).status, 2);
+    EXPECT_EQ(run_tool({"-s", root(), "init"}).status, 2) << "a directory is no settings file";
 }
 
 TEST_F(Tool, InitWithTheOfficeSnapshotStartsTheLibrary) {
