@@ -1,0 +1,766 @@
+// Supplicant configuration files (wpa_supplicant.conf) for the wired and the
+// wireless interface.
+//
+// Every piece of text goes out as a fragment of its own: one fwrite of its
+// exact bytes, whose result is tested, so the first piece that fails is named
+// in the log and ends the build. Values are written as the caller gave them
+// except where wpa_supplicant would read something else: a value with a
+// double quote goes out in wpa_supplicant's hex form, and a value that would
+// end the line or be cut short is refused. A build that fails leaves the
+// previous file as it was.
+#include "tavrel/8021x_config.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+#include <optional>
+#include <source_location>
+#include <span>
+#include <string_view>
+
+#include "file_output.h"
+#include "log.h"
+#include "text.h"
+
+namespace {
+constexpr char kLogSource[] = "8021x_config";
+
+using tavrel::view;
+
+// ---- Messages ------------------------------------------------------------------
+
+// What the one conversion of a message takes. A secret is logged as a fixed
+// mask (an absent one as absent), never as itself.
+enum class Arg { none, text, secret, sec_mode, enc_mode, eap_type };
+
+constexpr char kHidden[] = "(hidden)";
+
+struct Message {
+    const char *format = nullptr;
+    Arg arg = Arg::none;
+};
+
+// Not constexpr: reaching it while a table is compiled is a compile-time error.
+void format_does_not_match_its_argument() {}
+
+// The formats of the tables below are picked at run time, so the compiler
+// cannot check them at the call; each is checked here instead, when the
+// table is compiled: exactly one %s for a text, one %d for a number, no other
+// conversion.
+consteval Message message(const char *format, Arg arg = Arg::none) {
+    int texts = 0, numbers = 0;
+    for (const char *p = format; *p; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == 's')
+            ++texts;
+        else if (*p == 'd')
+            ++numbers;
+        else
+            format_does_not_match_its_argument();
+    }
+    const bool text = arg == Arg::text || arg == Arg::secret;
+    const bool number = arg == Arg::sec_mode || arg == Arg::enc_mode || arg == Arg::eap_type;
+    if (texts != (text ? 1 : 0) || numbers != (number ? 1 : 0)) format_does_not_match_its_argument();
+    return Message{format, arg};
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+#pragma GCC diagnostic ignored "-Wformat-security"
+void say(int level, const Message &m, const char *text = nullptr, int number = 0,
+         std::source_location where = std::source_location::current()) {
+    const int line = static_cast<int>(where.line());
+    switch (m.arg) {
+    case Arg::none:
+        Log_SpecEntry(level, kLogSource, line, m.format);
+        break;
+    case Arg::text:
+        Log_SpecEntry(level, kLogSource, line, m.format, text);
+        break;
+    case Arg::secret:
+        Log_SpecEntry(level, kLogSource, line, m.format, text ? kHidden : text);
+        break;
+    case Arg::sec_mode:
+    case Arg::enc_mode:
+    case Arg::eap_type:
+        Log_SpecEntry(level, kLogSource, line, m.format, number);
+        break;
+    }
+}
+#pragma GCC diagnostic pop
+
+// ---- Fragments -------------------------------------------------------------------
+
+// The warnings of a family of writers: a fixed fragment that failed (named),
+// and an absent stream.
+struct Family {
+    Message fragment_failed;
+    Message null_stream;
+};
+
+constexpr Family kWireless{
+    message("String [%s] failed to write to config file for Wireless 802.1x", Arg::text),
+    message("Null file pointer for Wireless 802.1x settings"),
+};
+constexpr Family kDot1x{
+    message("String [%s] failed to write to config file for 802.1x", Arg::text),
+    message("Null file pointer for 802.1x settings"),
+};
+constexpr Family kKeys{
+    message("String [%s] failed to write to config file for wireless configuration", Arg::text),
+    message("Null file pointer or key for wireless configuration"),
+};
+
+// One fragment, one fwrite. A zero-length fragment fails too (fwrite reports
+// no item written): that is what makes an empty value fail where a writer
+// does not pass over it. The stream's error indicator is tested as well:
+// glibc's fwrite reports a failed write of an unbuffered stream as a whole
+// item written.
+bool put(FILE *stream, std::string_view text) {
+    return fwrite(text.data(), text.size(), 1, stream) == 1 && !ferror(stream);
+}
+
+bool put_fixed(FILE *stream, const Family &family, const char *text) {
+    if (put(stream, text)) return true;
+    say(logSpecWarn, family.fragment_failed, text);
+    return false;
+}
+
+// Lines of fixed text: each its text, then a line feed as a fragment of its
+// own. An empty entry is a line feed alone.
+bool put_lines(FILE *stream, const Family &family, std::span<const char *const> lines) {
+    for (const char *line : lines)
+        if ((*line && !put_fixed(stream, family, line)) || !put_fixed(stream, family, "\n")) return false;
+    return true;
+}
+
+bool have_stream(FILE *stream, const Family &family) {
+    if (stream) return true;
+    say(logSpecWarn, family.null_stream);
+    return false;
+}
+
+// The bytes of a value as lower-case hex digits, in pieces of a fixed buffer.
+bool put_hex(FILE *stream, std::string_view value) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::array<char, 128> digits;
+    while (!value.empty()) {
+        const std::size_t n = std::min(value.size(), digits.size() / 2);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto byte = static_cast<unsigned char>(value[i]);
+            digits[2 * i] = kDigits[byte >> 4];
+            digits[2 * i + 1] = kDigits[byte & 0xf];
+        }
+        if (!put(stream, std::string_view(digits.data(), 2 * n))) return false;
+        value.remove_prefix(n);
+    }
+    return true;
+}
+
+// ---- Value lines -----------------------------------------------------------------
+
+// What a line writer does with a value that is there but empty.
+enum class Empty { passed_over, written /* and so fails */ };
+
+// How a value that holds a double quote is written. wpa_supplicant reads a
+// quoted value up to its last double quote, but takes a '#' after an odd
+// number of them as the start of a comment; the hex form has neither
+// problem. A psk has no hex form (64 hex digits are the derived key), so it
+// keeps its quotes and a psk that would be cut is refused.
+enum class QuoteInValue { hex_form, kept };
+
+enum class Form { quoted, bare };
+
+struct ValueLine {
+    const char *key;  // four blanks, the key name and "="
+    const Family *family;
+    Message value_failed;  // when the value fragment fails; Arg::text names the value
+    Empty empty;
+    QuoteInValue quote_in_value = QuoteInValue::hex_form;
+    Message announce = {};  // logged at logSpecDebug with the value, when set
+};
+
+// "    ca_cert2=" -> "ca_cert2", for messages.
+constexpr std::string_view key_name(const char *key) {
+    std::string_view k(key);
+    while (!k.empty() && k.front() == ' ') k.remove_prefix(1);
+    if (!k.empty() && k.back() == '=') k.remove_suffix(1);
+    return k;
+}
+
+constexpr bool only_hex_digits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+}
+
+// Whether wpa_supplicant would cut a quoted value at a '#': when a '#'
+// follows an odd number of the value's own double quotes.
+constexpr bool cut_at_comment(std::string_view value) {
+    bool odd = false;
+    for (char c : value) {
+        if (c == '"')
+            odd = !odd;
+        else if (c == '#' && odd)
+            return true;
+    }
+    return false;
+}
+
+// A value that would break the line or be read as something else is
+// refused with one warning naming the key, never the value.
+bool refused(const ValueLine &line, std::string_view value, Form form) {
+    const std::string_view name = key_name(line.key);
+    const int length = static_cast<int>(name.size());
+    if (tavrel::has_control(value)) {
+        TLOG(logSpecWarn, "Value for [%.*s] holds a control character; not written to config file", length,
+             name.data());
+        return true;
+    }
+    if (form == Form::bare && !only_hex_digits(value)) {
+        TLOG(logSpecWarn, "Value for [%.*s] is not all hex digits; not written to config file", length,
+             name.data());
+        return true;
+    }
+    if (form == Form::quoted && line.quote_in_value == QuoteInValue::kept && cut_at_comment(value)) {
+        TLOG(logSpecWarn, "Value for [%.*s] would be cut short at a '#'; not written to config file", length,
+             name.data());
+        return true;
+    }
+    return false;
+}
+
+// Key, value and line feed; the value between double quotes unless the form
+// is bare or the value goes out in hex. An absent value is written as
+// nothing.
+bool put_value_line(FILE *stream, const ValueLine &line, const char *value, Form form = Form::quoted) {
+    const std::string_view v = view(value);
+    if (refused(line, v, form)) return false;
+    const bool hex = form == Form::quoted && line.quote_in_value == QuoteInValue::hex_form &&
+                     v.find('"') != std::string_view::npos;
+    const bool quoted = form == Form::quoted && !hex;
+    const Family &family = *line.family;
+
+    if (!put_fixed(stream, family, line.key) || (quoted && !put_fixed(stream, family, "\""))) return false;
+    if (line.announce.format) say(logSpecDebug, line.announce, value);
+    const bool passed_over = !value || (v.empty() && line.empty == Empty::passed_over);
+    if (!passed_over && !(hex ? put_hex(stream, v) : put(stream, v))) {
+        say(logSpecWarn, line.value_failed, value);
+        return false;
+    }
+    return (!quoted || put_fixed(stream, family, "\"")) && put_fixed(stream, family, "\n");
+}
+
+// ---- Common blocks -----------------------------------------------------------------
+
+constexpr const char *kWirelessHeaderLines[] = {
+    "ctrl_interface=/var/run/wpa_supplicant", "ctrl_interface_group=0", "ap_scan=1", "", "network={",
+    "    scan_ssid=1",
+};
+constexpr const char *kWiredHeaderLines[] = {
+    "ctrl_interface=/var/run/wpa_supplicant", "ctrl_interface_group=0", "ap_scan=0", "fast_reauth=0", "",
+    "network={",
+};
+constexpr const char *kWired8021xLines[] = {"    key_mgmt=IEEE8021X", "    eapol_flags=0"};
+constexpr const char *kCloseLines[] = {"}"};
+
+// Key management by CF_IO_SECMODE_Type code.
+constexpr const char *kKeyMgmtNone[] = {"    key_mgmt=NONE"};
+constexpr const char *kKeyMgmtPskWpa[] = {"    key_mgmt=WPA-PSK", "    proto=RSN WPA"};
+constexpr const char *kKeyMgmtPskRsn[] = {"    key_mgmt=WPA-PSK", "    proto=RSN"};
+constexpr const char *kKeyMgmtEapWpa[] = {"    key_mgmt=WPA-EAP", "    proto=RSN WPA"};
+constexpr const char *kKeyMgmtEapRsn[] = {"    key_mgmt=WPA-EAP", "    proto=RSN"};
+constexpr std::array<std::span<const char *const>, 6> kKeyMgmtLines = {
+    kKeyMgmtNone, kKeyMgmtNone, kKeyMgmtPskWpa, kKeyMgmtPskRsn, kKeyMgmtEapWpa, kKeyMgmtEapRsn,
+};
+
+// Pairwise cipher by CF_IO_ENCMODE_Type code; the group line is the same for all.
+constexpr std::array<const char *, 4> kPairwiseLines = {
+    "    pairwise=TKIP", "    pairwise=CCMP", "    pairwise=CCMP", "    pairwise=CCMP TKIP",
+};
+constexpr char kGroupLine[] = "    group=CCMP TKIP";
+
+constexpr ValueLine kSsidLine{
+    "    ssid=", &kWireless,
+    message("String for the SSID failed to write to config file for Wireless  802.1x"), Empty::passed_over,
+};
+
+int write_wireless_header(FILE *stream) {
+    return have_stream(stream, kWireless) && put_lines(stream, kWireless, kWirelessHeaderLines);
+}
+
+// Written straight after the wired file is opened, so it has a stream.
+int write_wired_header(FILE *stream) { return put_lines(stream, kDot1x, kWiredHeaderLines); }
+
+int write_ssid(FILE *stream, const char *ssid) {
+    return have_stream(stream, kWireless) && put_value_line(stream, kSsidLine, ssid);
+}
+
+int write_key_mgmt(FILE *stream, unsigned sec_mode) {
+    if (!have_stream(stream, kWireless)) return 0;
+    if (sec_mode >= kKeyMgmtLines.size()) {
+        TLOG(logSpecWarn, "Unknown Wireless SecMode %d", static_cast<int>(sec_mode));
+        return 0;
+    }
+    return put_lines(stream, kWireless, kKeyMgmtLines[sec_mode]);
+}
+
+int write_pairwise_group(FILE *stream, int enc_mode) {
+    if (!have_stream(stream, kWireless)) return 0;
+    if (enc_mode < 0 || static_cast<std::size_t>(enc_mode) >= kPairwiseLines.size()) {
+        TLOG(logSpecWarn, "Unknown Wireless Encryption Mode %d", enc_mode);
+        return 0;
+    }
+    const char *const lines[] = {kPairwiseLines[static_cast<std::size_t>(enc_mode)], kGroupLine};
+    return put_lines(stream, kWireless, lines);
+}
+
+int write_wired_8021x_block(FILE *stream) {
+    return have_stream(stream, kDot1x) && put_lines(stream, kDot1x, kWired8021xLines);
+}
+
+int write_network_close(FILE *stream) {
+    return have_stream(stream, kDot1x) && put_lines(stream, kDot1x, kCloseLines);
+}
+
+// ---- Key lines of the wireless security modes ---------------------------------------
+
+constexpr ValueLine kWepKeyLine{
+    "    wep_key0=", &kKeys,
+    message("String for the key failed to write to config file for wireless configuration"), Empty::written,
+};
+constexpr ValueLine kPskLine{
+    "    psk=", &kKeys,
+    message("String for the psk failed to write to config file for wireless configuration"), Empty::written,
+    QuoteInValue::kept,
+};
+
+// Key slot 0 only. A text key that holds a double quote goes out as the hex
+// key of the same bytes.
+int write_wep_key(FILE *stream, const char *wep_key, int32_t key_is_hex) {
+    if (!stream || !wep_key) {
+        say(logSpecWarn, kKeys.null_stream);
+        return 0;
+    }
+    return put_value_line(stream, kWepKeyLine, wep_key, key_is_hex ? Form::bare : Form::quoted);
+}
+
+// Always quoted; an absent psk gives two adjacent double quotes.
+int write_psk(FILE *stream, const char *psk) {
+    return have_stream(stream, kKeys) && put_value_line(stream, kPskLine, psk);
+}
+
+// ---- EAP method lines ---------------------------------------------------------------
+
+struct EapTypeName {
+    int32_t code;
+    const char *name;
+};
+
+// Row 8 is never asked for by the enterprise builder, which refuses codes above 7.
+constexpr std::array<EapTypeName, 9> eap_type_names = {{
+    {0, "MD5"}, {1, "PEAP"}, {2, "TLS"}, {3, "MSCHAPV2"}, {4, "LEAP"},
+    {5, "TTLS"}, {6, "TTLS"}, {7, "TTLS"}, {8, "MD5"},
+}};
+
+constexpr ValueLine kIdentityLine{
+    "    identity=", &kDot1x, kDot1x.fragment_failed, Empty::passed_over, QuoteInValue::hex_form,
+    message("Username for 802.1x is [%s]", Arg::text),
+};
+constexpr ValueLine kPasswordLine{
+    "    password=", &kDot1x, message("String for the password failed to write to config file for 802.1x"),
+    Empty::passed_over,
+};
+constexpr ValueLine kAnonymousIdentityLine{
+    "    anonymous_identity=", &kDot1x, message("String Outer Identity failed to write to config file for 802.1x"),
+    Empty::passed_over, QuoteInValue::hex_form, message("Outer Identity for 802.1x is [%s]", Arg::text),
+};
+
+// The certificate lines: an outer key, an inner (phase 2) key, and what is
+// warned when the value fails.
+struct CertLine {
+    const char *outer_key;
+    const char *inner_key;
+    Message value_failed;
+};
+
+constexpr CertLine kCaCertLine{
+    "    ca_cert=", "    ca_cert2=",
+    message("String for the cert file path failed to write to config file for 802.1x"),
+};
+constexpr CertLine kClientCertLine{
+    "    client_cert=", "    client_cert2=",
+    message("String for the cert file path failed to write to config file for 802.1x"),
+};
+constexpr CertLine kPrivateKeyLine{
+    "    private_key=", "    private_key2=",
+    message("String for the private key file failed to write to config file for 802.1x"),
+};
+constexpr CertLine kPrivateKeyPasswdLine{
+    "    private_key_passwd=", "    private_key2_passwd=",
+    message("String for the private key password failed to write to config file for 802.1x"),
+};
+
+int write_identity(FILE *stream, const char *user_name) {
+    if (!have_stream(stream, kDot1x)) return 0;
+    if (!user_name) {
+        TLOG(logSpecWarn, "No user name configured");
+        return 0;
+    }
+    return put_value_line(stream, kIdentityLine, user_name);
+}
+
+int write_password(FILE *stream, const char *password) {
+    if (!have_stream(stream, kDot1x)) return 0;
+    if (!password) {
+        TLOG(logSpecWarn, "Null password pointer");
+        return 0;
+    }
+    return put_value_line(stream, kPasswordLine, password);
+}
+
+int write_anonymous_identity(FILE *stream, const char *outer_identity) {
+    if (!have_stream(stream, kDot1x)) return 0;
+    if (!outer_identity) {
+        TLOG(logSpecInfo, "Outer Identity is NULL");
+        return 1;
+    }
+    return put_value_line(stream, kAnonymousIdentityLine, outer_identity);
+}
+
+int write_eap_type(FILE *stream, int eap_type) {
+    if (!have_stream(stream, kDot1x)) return 0;
+    const auto row = std::find_if(eap_type_names.begin(), eap_type_names.end(),
+                                  [eap_type](const EapTypeName &r) { return r.code == eap_type; });
+    if (row == eap_type_names.end()) {
+        TLOG(logSpecWarn, "EAP Type Not Found in List");
+        return 0;
+    }
+    return put_fixed(stream, kDot1x, "    eap=") && put_fixed(stream, kDot1x, row->name) &&
+           put_fixed(stream, kDot1x, "\n");
+}
+
+int write_phase2(FILE *stream, const char *inner_method) {
+    if (!have_stream(stream, kDot1x)) return 0;
+    if (!inner_method) {
+        TLOG(logSpecWarn, "Null inner EAP type for 802.1x settings");
+        return 0;
+    }
+    for (const char *fragment : {"    phase2=", "\"", "auth=", inner_method, "\"", "\n"})
+        if (!put_fixed(stream, kDot1x, fragment)) return 0;
+    return 1;
+}
+
+int write_cert_line(FILE *stream, const CertLine &cert, const char *value, CF_IO_EAPMODE_Type mode) {
+    if (!have_stream(stream, kDot1x)) return 0;
+    if (mode != CF_IO_EAPMODE_INNER && mode != CF_IO_EAPMODE_OUTER) {
+        TLOG(logSpecWarn, "Unknown CF_IO_EAPMODE_Type");
+        return 0;
+    }
+    const ValueLine line{
+        mode == CF_IO_EAPMODE_INNER ? cert.inner_key : cert.outer_key, &kDot1x, cert.value_failed, Empty::written,
+    };
+    return put_value_line(stream, line, value);
+}
+
+int write_ca_cert(FILE *stream, const char *path, CF_IO_EAPMODE_Type mode) {
+    return write_cert_line(stream, kCaCertLine, path, mode);
+}
+int write_client_cert(FILE *stream, const char *path, CF_IO_EAPMODE_Type mode) {
+    return write_cert_line(stream, kClientCertLine, path, mode);
+}
+int write_private_key(FILE *stream, const char *path, CF_IO_EAPMODE_Type mode) {
+    return write_cert_line(stream, kPrivateKeyLine, path, mode);
+}
+int write_private_key_passwd(FILE *stream, const char *password, CF_IO_EAPMODE_Type mode) {
+    return write_cert_line(stream, kPrivateKeyPasswdLine, password, mode);
+}
+
+// ---- Builder steps ---------------------------------------------------------------------
+
+// The texts of whichever record a builder was given.
+enum class Field {
+    none, ssid, psk, wep_key, user_name, password, outer_identity,
+    ca_cert, client_cert, private_key, private_key_passwd, count,
+};
+
+struct Inputs {
+    int32_t interface = -1;
+    uint32_t sec_mode = 0;
+    int32_t enc_mode = 0;
+    uint32_t eap_type = 0;
+    int32_t key_is_hex = 0;
+    std::array<const char *, static_cast<std::size_t>(Field::count)> texts{};
+
+    const char *text(Field f) const { return texts[static_cast<std::size_t>(f)]; }
+    void set(Field f, const char *t) { texts[static_cast<std::size_t>(f)] = t; }
+    int number(Arg a) const {
+        switch (a) {
+        case Arg::sec_mode: return static_cast<int>(sec_mode);
+        case Arg::enc_mode: return enc_mode;
+        case Arg::eap_type: return static_cast<int>(eap_type);
+        default: return 0;
+        }
+    }
+};
+
+enum class When { always, wired_only, present /* the step's field is not null */ };
+
+struct Step;
+using StepWriter = int (*)(FILE *, const Inputs &, const Step &);
+
+struct Step {
+    StepWriter write;
+    Field field = Field::none;  // the text handed to the writer and named by the error
+    Message error;              // logged at logSpecError when the step fails
+    When when = When::always;
+    CF_IO_EAPMODE_Type mode = CF_IO_EAPMODE_OUTER;  // certificate lines
+    const char *inner = nullptr;                    // phase 2 method
+};
+
+template <int (*Write)(FILE *)>
+int fixed_step(FILE *stream, const Inputs &, const Step &) { return Write(stream); }
+
+template <int (*Write)(FILE *, const char *)>
+int text_step(FILE *stream, const Inputs &in, const Step &step) { return Write(stream, in.text(step.field)); }
+
+template <int (*Write)(FILE *, const char *, CF_IO_EAPMODE_Type)>
+int cert_step(FILE *stream, const Inputs &in, const Step &step) {
+    return Write(stream, in.text(step.field), step.mode);
+}
+
+int key_mgmt_step(FILE *stream, const Inputs &in, const Step &) { return write_key_mgmt(stream, in.sec_mode); }
+int pairwise_step(FILE *stream, const Inputs &in, const Step &) { return write_pairwise_group(stream, in.enc_mode); }
+int wep_key_step(FILE *stream, const Inputs &in, const Step &step) {
+    return write_wep_key(stream, in.text(step.field), in.key_is_hex);
+}
+int eap_type_step(FILE *stream, const Inputs &in, const Step &) {
+    return write_eap_type(stream, static_cast<int>(in.eap_type));
+}
+int phase2_step(FILE *stream, const Inputs &, const Step &step) { return write_phase2(stream, step.inner); }
+int refuse_step(FILE *, const Inputs &, const Step &) { return 0; }
+
+constexpr Message kHeaderError = message("Cannot write out Header Information");
+
+constexpr Step kWirelessHeader{fixed_step<write_wireless_header>, Field::none, kHeaderError};
+constexpr Step kWiredHeader{fixed_step<write_wired_header>, Field::none, kHeaderError};
+constexpr Step kSsid{text_step<write_ssid>, Field::ssid, message("Cannot write out username [%s]", Arg::text)};
+constexpr Step kKeyMgmt{key_mgmt_step, Field::none, message("Cannot write out SecType [%d]", Arg::sec_mode)};
+constexpr Step kPairwiseGroup{pairwise_step, Field::none, message("Cannot write out EncType [%d]", Arg::enc_mode)};
+constexpr Step kWepKey{wep_key_step, Field::wep_key, message("Cannot write out SecType [%s]", Arg::secret)};
+constexpr Step kPsk{text_step<write_psk>, Field::psk, message("Cannot write out PSK [%s]", Arg::secret)};
+constexpr Step kClose{fixed_step<write_network_close>, Field::none, message("Cannot close out file settings")};
+
+constexpr Step kNoSecuritySteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kClose};
+constexpr Step kWepSteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kWepKey, kClose};
+constexpr Step kPersonalSteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kPairwiseGroup, kPsk, kClose};
+constexpr Step kWiredHead[] = {kWiredHeader};
+constexpr Step kWirelessEnterpriseHead[] = {kWirelessHeader, kSsid, kKeyMgmt, kPairwiseGroup};
+
+constexpr Step kIdentity{text_step<write_identity>, Field::user_name,
+                         message("Cannot write out username [%s]", Arg::text)};
+constexpr Step kPassword{text_step<write_password>, Field::password, message("Cannot write out password")};
+constexpr Step kOuterIdentity{text_step<write_anonymous_identity>, Field::outer_identity,
+                              message("Cannot write out Outer Identity")};
+constexpr Step kWiredBlock{fixed_step<write_wired_8021x_block>, Field::none,
+                           message("Cannot write out generic file info"), When::wired_only};
+constexpr Step kCaCert{cert_step<write_ca_cert>, Field::ca_cert, message("Cannot write out ca_cert path info"),
+                       When::present};
+
+constexpr Step eap_step(Message error) { return Step{eap_type_step, Field::none, error}; }
+constexpr Step phase2(const char *inner, Message error) {
+    return Step{phase2_step, Field::none, error, When::always, CF_IO_EAPMODE_OUTER, inner};
+}
+template <int (*Write)(FILE *, const char *, CF_IO_EAPMODE_Type)>
+constexpr Step cert(Field field, CF_IO_EAPMODE_Type mode, Message error, When when = When::always) {
+    return Step{cert_step<Write>, field, error, when, mode};
+}
+
+constexpr Message kMd5Error = message("Cannot write out MD5");
+constexpr Message kPeapError = message("Cannot write out PEAP");
+constexpr Message kCodeError = message("Cannot write out [%d] ", Arg::eap_type);
+
+// MD5, MSCHAPV2 and LEAP.
+constexpr Step kPlainMethodSteps[] = {
+    kIdentity, kPassword, eap_step(kMd5Error), kWiredBlock, kClose,
+};
+constexpr Step kPeapSteps[] = {
+    kIdentity, kPassword, eap_step(kPeapError), kWiredBlock,
+    phase2("MSCHAPV2", message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
+};
+constexpr Step kTlsSteps[] = {
+    kIdentity,
+    {text_step<write_password>, Field::password, message("Cannot write out password [%s]", Arg::secret),
+     When::present},
+    kWiredBlock,
+    eap_step(kCodeError),
+    kCaCert,
+    cert<write_client_cert>(Field::client_cert, CF_IO_EAPMODE_OUTER, message("Cannot write out client_cert path info")),
+    cert<write_private_key>(Field::private_key, CF_IO_EAPMODE_OUTER, message("Cannot write out private_key path info")),
+    cert<write_private_key_passwd>(Field::private_key_passwd, CF_IO_EAPMODE_OUTER,
+                                   message("Cannot write out private_key_passwd info")),
+    kClose,
+};
+constexpr Step kTtlsPapSteps[] = {
+    kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(kPeapError),
+    phase2("PAP", message("Cannot write out PAP inner EAP type")), kCaCert, kClose,
+};
+constexpr Step kTtlsMschapv2Steps[] = {
+    kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(kPeapError),
+    phase2("MSCHAPV2", message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
+};
+constexpr Step kTtlsTlsSteps[] = {
+    kIdentity,
+    eap_step(kCodeError),
+    kOuterIdentity,
+    kWiredBlock,
+    phase2("TLS", message("Cannot write out TLS inner EAP type")),
+    kCaCert,
+    cert<write_ca_cert>(Field::ca_cert, CF_IO_EAPMODE_INNER, message("Cannot write out inner ca_cert path info"),
+                        When::present),
+    cert<write_client_cert>(Field::client_cert, CF_IO_EAPMODE_INNER,
+                            message("Cannot write out inner client_cert path info")),
+    cert<write_private_key>(Field::private_key, CF_IO_EAPMODE_INNER,
+                            message("Cannot write out inner private_key path info")),
+    cert<write_private_key_passwd>(Field::private_key_passwd, CF_IO_EAPMODE_INNER,
+                                   message("Cannot write out inner private_key_passwd info")),
+    kClose,
+};
+
+// By CF_IO_EAP_Type code.
+constexpr std::array<std::span<const Step>, 8> kMethodSteps = {
+    kPlainMethodSteps, kPeapSteps,    kTlsSteps,          kPlainMethodSteps,
+    kPlainMethodSteps, kTtlsPapSteps, kTtlsMschapv2Steps, kTtlsTlsSteps,
+};
+constexpr Step kRefusedMethod[] = {
+    {refuse_step, Field::none, message("EAP type [%d] is not supported!", Arg::eap_type)},
+};
+
+// By CF_IO_IFACE_Type code.
+struct InterfaceFile {
+    const char *path;
+    std::span<const Step> head;
+};
+constexpr std::array<InterfaceFile, 2> kInterfaceFiles = {{
+    {CF_IO_WIRED_CONF_PATH, kWiredHead},
+    {CF_IO_WIRELESS_CONF_PATH, kWirelessEnterpriseHead},
+}};
+
+// ---- The builder course ---------------------------------------------------------------
+
+bool applies(const Step &step, const Inputs &in) {
+    switch (step.when) {
+    case When::wired_only: return in.interface == CF_IO_IFACE_WIRED;
+    case When::present: return in.text(step.field) != nullptr;
+    case When::always: break;
+    }
+    return true;
+}
+
+// Opens the file (none when path is null: the steps then run without a
+// stream, and the first writer reports it), runs the steps and puts the
+// file in place only when every step succeeded.
+unsigned write_file(const Inputs &in, const char *path, std::initializer_list<std::span<const Step>> parts,
+                    const Message &success) {
+    tavrel::OutputFile out(kLogSource, path, tavrel::Secrecy::secret);
+    FILE *stream = nullptr;
+    if (path && !(stream = out.open())) {
+        TLOG(logSpecError, "Error opening file %s", path);
+        return 0;
+    }
+    for (const std::span<const Step> part : parts) {
+        for (const Step &step : part) {
+            if (!applies(step, in) || step.write(stream, in, step)) continue;
+            out.abandon(tavrel::OnFailure::keep_previous);
+            say(logSpecError, step.error, in.text(step.field), in.number(step.error.arg));
+            return 0;
+        }
+    }
+    if (!out.finish()) return 0;
+    say(logSpecDebug, success);
+    return 1;
+}
+
+// in: null when the caller gave no record.
+unsigned build(const char *name, const Inputs *in, const char *path,
+               std::initializer_list<std::span<const Step>> parts, const Message &success) {
+    TLOG_ENTER(name);
+    unsigned result = 0;
+    if (!in)
+        TLOG(logSpecError, "Config params are not set");
+    else
+        result = write_file(*in, path, parts, success);
+    TLOG_RETURN(name);
+    return result;
+}
+
+Inputs wireless_inputs(const CF_IO_Wireless_Params &params) {
+    Inputs in;
+    in.set(Field::ssid, params.ssid);
+    in.sec_mode = params.sec_mode;
+    return in;
+}
+
+}  // namespace
+
+unsigned int cf_build_wireless_nosecurity_8021x_conf_for_authentication(const CF_IO_Wireless_Params *params) {
+    std::optional<Inputs> in;
+    if (params) in = wireless_inputs(*params);
+    return build(__func__, in ? &*in : nullptr, CF_IO_WIRELESS_CONF_PATH, {kNoSecuritySteps},
+                 message("Config file successfully created for No Security mode "));
+}
+
+unsigned int cf_build_wireless_wep_8021x_conf_for_authentication(const CF_IO_WEP_Params *params) {
+    std::optional<Inputs> in;
+    if (params) {
+        in.emplace();
+        in->set(Field::ssid, params->ssid);
+        in->sec_mode = params->sec_mode;
+        in->set(Field::wep_key, params->wep_key);
+        in->key_is_hex = params->key_is_hex;
+    }
+    return build(__func__, in ? &*in : nullptr, CF_IO_WIRELESS_CONF_PATH, {kWepSteps},
+                 message("Config file successfully created for WEP"));
+}
+
+unsigned int cf_build_wireless_personal_8021x_conf_for_authentication(const CF_IO_Wireless_Params *params) {
+    std::optional<Inputs> in;
+    if (params) {
+        in = wireless_inputs(*params);
+        in->enc_mode = params->enc_mode;
+        in->set(Field::psk, params->psk);
+    }
+    return build(__func__, in ? &*in : nullptr, CF_IO_WIRELESS_CONF_PATH, {kPersonalSteps},
+                 message("Config file successfully created for Wireless Personal Settings mode "));
+}
+
+unsigned int cf_build_enterprise_8021x_conf_for_authentication(const CF_IO_8021x_Params *params) {
+    constexpr Message kSuccess = message("Config file successfully created");
+    if (!params) return build(__func__, nullptr, nullptr, {}, kSuccess);
+
+    Inputs in;
+    in.interface = params->interface;
+    in.eap_type = params->eap_type;
+    // The wireless fields are the caller's own affair on the wired interface.
+    InterfaceFile file{nullptr, {}};
+    if (params->interface >= 0 && static_cast<std::size_t>(params->interface) < kInterfaceFiles.size())
+        file = kInterfaceFiles[static_cast<std::size_t>(params->interface)];
+    if (params->interface == CF_IO_IFACE_WIRELESS) {
+        in.set(Field::ssid, params->ssid);
+        in.sec_mode = params->sec_mode;
+        in.enc_mode = params->enc_mode;
+    }
+    in.set(Field::user_name, params->user_name);
+    in.set(Field::password, params->password);
+    in.set(Field::outer_identity, params->outer_identity);
+    in.set(Field::ca_cert, params->ca_cert);
+    in.set(Field::client_cert, params->client_cert);
+    in.set(Field::private_key, params->private_key);
+    in.set(Field::private_key_passwd, params->private_key_passwd);
+    const std::span<const Step> method =
+        in.eap_type < kMethodSteps.size() ? kMethodSteps[in.eap_type] : std::span<const Step>(kRefusedMethod);
+    return build(__func__, &in, file.path, {file.head, method}, kSuccess);
+}

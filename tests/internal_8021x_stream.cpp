@@ -1,0 +1,106 @@
+// Streams that fail under a supplicant build: one refused fragment, a failed
+// flush, a failed close. Each build fails and the previous file stays.
+#include <errno.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string_view>
+
+#include "file_output.h"
+#include "tavrel/8021x_config.h"
+#include "tavrel_test.h"
+
+namespace {
+
+struct Failure {
+    const char *name;
+    const char *fragment;  // the one write refused; null: every write (seen at the flush)
+    bool fail_close;
+    const char *path;
+    std::vector<std::string> between;  // records between the builder's trace lines
+};
+
+const Failure *current = nullptr;
+
+ssize_t write_or_fail(void *cookie, const char *buffer, size_t size) {
+    if (!current->fragment || std::string_view(buffer, size) == current->fragment) {
+        errno = EIO;
+        return -1;
+    }
+    return ::write(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), buffer, size);
+}
+
+int close_or_fail(void *cookie) {
+    ::close(static_cast<int>(reinterpret_cast<intptr_t>(cookie)));
+    if (!current->fail_close) return 0;
+    errno = EIO;
+    return -1;
+}
+
+// A refused fragment needs an unbuffered stream, so that each fragment is
+// one write of its own.
+FILE *failing_stream(int fd) {
+    FILE *stream = fopencookie(reinterpret_cast<void *>(static_cast<intptr_t>(fd)), "w",
+                               cookie_io_functions_t{nullptr, write_or_fail, nullptr, close_or_fail});
+    if (stream && current->fragment) setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+class FailingStream : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Failure> {
+protected:
+    void SetUp() override {
+        TavrelTest::SetUp();
+        current = &GetParam();
+        tavrel::testing::stream_opener = failing_stream;
+    }
+    void TearDown() override {
+        tavrel::testing::stream_opener = nullptr;
+        TavrelTest::TearDown();
+    }
+};
+
+TEST_P(FailingStream, FailsTheBuildAndKeepsThePreviousFile) {
+    const std::string path = GetParam().path;
+    write(path, "previous\n");
+    unsigned result;
+    std::string builder;
+    if (path == CF_IO_WIRED_CONF_PATH) {
+        const CF_IO_8021x_Params p{CF_IO_IFACE_WIRED, nullptr, 0, 0, CF_IO_EAP_MD5, "alice", "pw-secret-1",
+                                   nullptr, nullptr, nullptr, nullptr, nullptr};
+        result = cf_build_enterprise_8021x_conf_for_authentication(&p);
+        builder = "cf_build_enterprise_8021x_conf_for_authentication";
+    } else {
+        const CF_IO_Wireless_Params p{"office", CF_IO_SECMODE_NONE, 0, nullptr};
+        result = cf_build_wireless_nosecurity_8021x_conf_for_authentication(&p);
+        builder = "cf_build_wireless_nosecurity_8021x_conf_for_authentication";
+    }
+    EXPECT_EQ(result, 0u);
+    std::vector<std::string> expected{"LIBENTER " + builder};
+    expected.insert(expected.end(), GetParam().between.begin(), GetParam().between.end());
+    expected.push_back("LIBRETURN " + builder);
+    EXPECT_EQ(log_lines(), expected);
+    EXPECT_EQ(read(path), "previous\n");
+    EXPECT_TRUE(nowhere_in_log("pw-secret-1"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailingStream,
+    ::testing::Values(
+        Failure{"WirelessNetworkOpening", "network={", false, CF_IO_WIRELESS_CONF_PATH,
+                {"WARN String [network={] failed to write to config file for Wireless 802.1x",
+                 "ERROR Cannot write out Header Information"}},
+        Failure{"WiredNetworkOpening", "network={", false, CF_IO_WIRED_CONF_PATH,
+                {"WARN String [network={] failed to write to config file for 802.1x",
+                 "ERROR Cannot write out Header Information"}},
+        Failure{"PasswordValue", "pw-secret-1", false, CF_IO_WIRED_CONF_PATH,
+                {"DEBUG Username for 802.1x is [alice]",
+                 "WARN String for the password failed to write to config file for 802.1x",
+                 "ERROR Cannot write out password"}},
+        Failure{"Flush", nullptr, false, CF_IO_WIRELESS_CONF_PATH,
+                {"ERROR Failed to write " CF_IO_WIRELESS_CONF_PATH ": Input/output error"}},
+        Failure{"Close", "never written", true, CF_IO_WIRELESS_CONF_PATH,
+                {"ERROR Failed to close " CF_IO_WIRELESS_CONF_PATH ": Input/output error"}}),
+    [](const auto &test) { return std::string(test.param.name); });
+
+}  // namespace
