@@ -59,6 +59,7 @@ std::optional<uint32_t> parse_number(std::string_view text);
 std::span<const Command> core_commands();   // init, event, read, all
 std::span<const Command> state_commands();  // handoff
 std::span<const Command> dot1x_commands();  // wifi-open, wifi-wep, wifi-personal, dot1x
+std::span<const Command> smb_commands();    // smb-auth, smb-filing, find
 
 
 // Families of hooks; main.cpp lists them.

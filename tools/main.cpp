@@ -25,6 +25,7 @@ constexpr CommandFamily kCommandFamilies[] = {
     core_commands,
     state_commands,
     dot1x_commands,
+    smb_commands,
 };
 
 using HookFamily = std::span<const Hook> (*)();

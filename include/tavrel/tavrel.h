@@ -4,6 +4,7 @@
 
 #include "tavrel/general_utilities.h"
 #include "tavrel/kerberos_data.h"
+#include "tavrel/samba_config.h"
 #include "tavrel/samba_data.h"
 #include "tavrel/samba_utilities.h"
 #include "tavrel/tavrel_init.h"
