@@ -46,6 +46,7 @@ struct SetCase {
     std::optional<std::string> stored;
     std::string warning;
 };
+void PrintTo(const SetCase &c, std::ostream *os) { *os << c.name; }
 
 const std::string kPrior = "192.0.2.1";
 
