@@ -60,6 +60,7 @@ std::span<const Command> core_commands();   // init, event, read, all
 std::span<const Command> state_commands();  // handoff
 std::span<const Command> dot1x_commands();  // wifi-open, wifi-wep, wifi-personal, dot1x
 std::span<const Command> smb_commands();    // smb-auth, smb-filing, find
+std::span<const Command> krb_commands();    // krb5, krb5-realm, krb5-service, krb5-record, krb5-cac, pam-cac
 
 
 // Families of hooks; main.cpp lists them.

@@ -26,6 +26,7 @@ constexpr CommandFamily kCommandFamilies[] = {
     state_commands,
     dot1x_commands,
     smb_commands,
+    krb_commands,
 };
 
 using HookFamily = std::span<const Hook> (*)();

@@ -3,7 +3,11 @@
 #define TAVREL_TAVREL_H
 
 #include "tavrel/general_utilities.h"
+#include "tavrel/kerberos_CAC_config.h"
+#include "tavrel/kerberos_config.h"
 #include "tavrel/kerberos_data.h"
+#include "tavrel/kerberos_utilities.h"
+#include "tavrel/pam_config.h"
 #include "tavrel/samba_config.h"
 #include "tavrel/samba_data.h"
 #include "tavrel/samba_utilities.h"

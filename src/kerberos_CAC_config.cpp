@@ -1,0 +1,91 @@
+// /usr/heimdal/etc/krb5.conf for smart-card log-in by PKINIT: fixed text
+// around the caller's realm, KDC and port.
+#include "tavrel/kerberos_CAC_config.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <array>
+#include <string_view>
+
+#include "file_output.h"
+#include "ip_utils.h"
+#include "log.h"
+#include "tavrel/general_utilities.h"
+#include "text.h"
+
+namespace {
+
+constexpr char kLogSource[] = "kerberos_CAC_config";
+constexpr char kName[] = "cf_build_krb_conf_file_for_CAC";
+constexpr char kPkinitConf[] = "/usr/heimdal/etc/krb5.conf";
+
+// A realm or KDC goes into the file as one bare word: blanks and control
+// characters would split the line, braces, quotes and the comment sign would
+// change the section structure.
+bool fits_krb5_conf(const char *text) {
+    const std::string_view t = tavrel::view(text);
+    return text && !t.empty() && !tavrel::has_blank_or_control(t) && !tavrel::has_any_of(t, "{}\"#");
+}
+
+bool argument_is_sound(const char *text, const char *argument) {
+    if (fits_krb5_conf(text)) return true;
+    TLOG(logSpecError, "%s - Refusing the %s argument: missing, empty, or holding a blank, a control character or one of {}\"#",
+         kName, argument);
+    return false;
+}
+
+// A bare IPv6 address is written in brackets, so that the port after it
+// stays readable; anything else is written as given.
+const char *kdc_text(const char *kdc, std::span<char> bracketed) {
+    if (ipu_is_this_an_IPv6_address(kdc) != 1) return kdc;
+    char *copy = ipu_put_brackets_around_ipv6_address(kdc);
+    const bool fits = copy && tavrel::copy_text(bracketed, tavrel::view(copy));
+    free(copy);
+    return fits ? bracketed.data() : kdc;
+}
+
+int build(char *realm, const char *kdc_argument, int port, int win2k) {
+    if (!argument_is_sound(realm, "realm") || !argument_is_sound(kdc_argument, "kdc")) return 0;
+    std::array<char, 64> bracketed{};
+    const char *kdc = kdc_text(kdc_argument, bracketed);
+    tavrel::OutputFile out(kLogSource, kPkinitConf);
+    FILE *file = out.open();
+    if (!file) {
+        TLOG(logSpecError, "%s - Error opening file %s", kName, kPkinitConf);
+        return 0;
+    }
+    fprintf(file,
+            "[logging]\n\tdefault = FILE:/var/log/krb5libs.log\n\n"
+            "[libdefaults]\n\tdefault_realm = %s"
+            "\n\tkdc_timesync = 1"
+            "\n\tdns_lookup_realm = false"
+            "\n\tdns_lookup_kdc = false"
+            "\n\tticket_lifetime = 19h"
+            "\n\tforwardable = yes"
+            "\n\n[realms]\n\t",
+            realm);
+    upcase(realm);
+    fprintf(file,
+            "%s = {"
+            "\n\t\tkdc = %s:%d"
+            "\n\t\tadmin_server = %s:%d"
+            "\n\t\tpkinit_win2k = %s"
+            "\n\t\tpkinit_require_eku = false"
+            "\n\t\tpkinit_require_krbtgt_otherName = false"
+            "\n\t}\n\n"
+            "[default_realm]\n\tlocalhost = %s"
+            "\n\n[appdefaults]\n\tpkinit_anchors = DIR:/usr/smart/etc/ssl/trusted"
+            "\n\tpam = {\n\t\tticket_lifetime = 19h\n\t\tforwardable = true\n\t}\n",
+            realm, kdc, port, kdc, port, win2k != 0 ? "yes" : "no", realm);
+    return out.finish() ? 1 : 0;
+}
+
+}  // namespace
+
+extern "C" int cf_build_krb_conf_file_for_CAC(char *realm, const char *kdc, int port, int win2k) {
+    TLOG_ENTER(kName);
+    const int result = build(realm, kdc, port, win2k);
+    TLOG_RETURN(kName);
+    return result;
+}

@@ -1,0 +1,68 @@
+// The Kerberos service table and the lookups over it.
+#include <climits>
+#include <string>
+
+#include "tavrel/tavrel.h"
+#include "tavrel_test.h"
+
+namespace {
+
+using host::Level;
+
+class KrbServiceColumns : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<int> {};
+
+// Service n owns the ids from 32 + 5 (n - 1): address, backup address,
+// hostname, backup hostname, realm.
+TEST_P(KrbServiceColumns, EachColumnHoldsItsAttribute) {
+    const int service = GetParam();
+    const int base = 32 + 5 * (service - 1);
+    EXPECT_EQ(sm_get_krb_auth_ip_address_from_service(service), base);
+    EXPECT_EQ(sm_get_krb_auth_backup_ip_address_from_service(service), base + 1);
+    EXPECT_EQ(sm_get_krb_auth_hostname_from_service(service), base + 2);
+    EXPECT_EQ(sm_get_krb_auth_backup_hostname_from_service(service), base + 3);
+    EXPECT_EQ(sm_get_krb_auth_realm_from_service(service), base + 4);
+    EXPECT_TRUE(logs().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Services, KrbServiceColumns, ::testing::Range(1, 10));
+
+class KrbUnknownService : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(KrbUnknownService, GetsServiceOnesAttributeAndOnlyHostNamesSaySo) {
+    const int service = GetParam();
+    EXPECT_EQ(sm_get_krb_auth_realm_from_service(service), 36);
+    EXPECT_EQ(sm_get_krb_auth_ip_address_from_service(service), 32);
+    EXPECT_EQ(sm_get_krb_auth_backup_ip_address_from_service(service), 33);
+    EXPECT_TRUE(logs().empty());
+    EXPECT_EQ(sm_get_krb_auth_hostname_from_service(service), 34);
+    EXPECT_EQ(sm_get_krb_auth_backup_hostname_from_service(service), 35);
+    EXPECT_EQ(log_lines(), (std::vector<std::string>{
+                               "WARN RETURNING DEFAULT HOSTNAME, since one was NOT FOUND!",
+                               "WARN RETURNING DEFAULT BACKUP HOSTNAME, since one was NOT FOUND!",
+                           }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ids, KrbUnknownService, ::testing::Values(0, -3, 10, 12, INT_MIN, INT_MAX));
+
+using KrbRealmSearch = tavrel_test::TavrelTest;
+
+// Service 1 unreadable, 3 empty, 4 and 6 hold the same realm.
+TEST_F(KrbRealmSearch, FindsTheFirstServiceHoldingTheRealmIgnoringCase) {
+    load("[attributes]\n36 = { error = 5 }\n41 = \"TWO.EXAMPLE\"\n46 = \"\"\n51 = \"CORP.EXAMPLE\"\n61 = \"CORP.EXAMPLE\"\n");
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("corp.example"), 4);
+    EXPECT_TRUE(logged(Level::Warn, "Could not retrieve realm [0] from datastore for KRB"));
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("TWO.example"), 2);
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("corp.example.org"), 0);
+}
+
+TEST_F(KrbRealmSearch, RejectedRealmReadsNothing) {
+    for (const char *bad : {"", "\n", "bad realm", "CORP}.EXAMPLE"}) {
+        EXPECT_EQ(sm_get_krb_auth_service_from_realm_name(bad), 0);
+        EXPECT_TRUE(logged(Level::ForceInfo, std::string("A bad realm [") + bad +
+                                                 "] was used to determine which Kerberos service to use"));
+    }
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name(nullptr), 0);
+    EXPECT_TRUE(host::svcmon_requests().empty());
+}
+
+}  // namespace
