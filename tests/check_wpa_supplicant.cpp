@@ -78,7 +78,8 @@ TEST_F(WpaSupplicantReads, WirelessModesWithTheirKeys) {
         const char *key;
         int32_t key_is_hex;
         std::string bytes;
-    } wep_keys[] = {{"ab\"c#", 0, "ab\"c#"}, {"k#\xc3\xa9y", 0, "k#\xc3\xa9y"}, {"0123456789", 1, "\x01\x23\x45\x67\x89"}};
+    } wep_keys[] = {
+        {"ab\"c#", 0, "ab\"c#"}, {"k#\xc3\xa9y", 0, "k#\xc3\xa9y"}, {"0123456789", 1, "\x01\x23\x45\x67\x89"}};
     for (const auto &k : wep_keys) {
         const CF_IO_WEP_Params wep{"x\"y", CF_IO_SECMODE_WEP, k.key, 0, 0, 0, k.key_is_hex};
         ASSERT_EQ(cf_build_wireless_wep_8021x_conf_for_authentication(&wep), 1u) << k.key;

@@ -100,7 +100,8 @@ const MethodLines kMethodLines[] = {
      "    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=PEAP\n[W]    phase2=\"auth=MSCHAPV2\"\n"},
     {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n[W]    eap=TLS\n    ca_cert=\"/c/ca.pem\"\n"
      "    client_cert=\"/c/cl.pem\"\n    private_key=\"/c/k.pem\"\n    private_key_passwd=\"kp-secret-2\"\n",
-     "    identity=\"alice\"\n[W]    eap=TLS\n    client_cert=\"\"\n    private_key=\"\"\n    private_key_passwd=\"\"\n"},
+     "    identity=\"alice\"\n[W]    eap=TLS\n    client_cert=\"\"\n    private_key=\"\"\n"
+     "    private_key_passwd=\"\"\n"},
     {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=MSCHAPV2\n[W]", nullptr},
     {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=LEAP\n[W]", nullptr},
     {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    anonymous_identity=\"anon\"\n[W]    eap=TTLS\n"
@@ -219,7 +220,7 @@ const std::string kUser = "DEBUG Username for 802.1x is [alice]";
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuildFailure,
     ::testing::Values(
-        FailureCase{"EnterpriseWithoutRecord", [] { return cf_build_enterprise_8021x_conf_for_authentication(nullptr); },
+        FailureCase{"WithoutRecord", [] { return cf_build_enterprise_8021x_conf_for_authentication(nullptr); },
                     kEnterprise, {"ERROR Config params are not set"}},
         FailureCase{"SecurityMode6", [] { return open_net("office", 6); }, kOpen,
                     {"WARN Unknown Wireless SecMode 6", "ERROR Cannot write out SecType [6]"}},
