@@ -162,7 +162,15 @@ std::optional<int> parse_options(int argc, char **argv, Options &options) {
 }
 
 // Points the library at the root and makes the directories it writes into.
-bool prepare_root(const std::string &root) {
+bool prepare_root(const std::string &given) {
+    // Absolute, so the files land in the same place whatever the library's working directory.
+    std::error_code absolute_error;
+    std::string root = std::filesystem::absolute(given, absolute_error).lexically_normal().string();
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (absolute_error) {
+        std::cerr << "tavrel: cannot use " << given << ": " << absolute_error.message() << '\n';
+        return false;
+    }
     if (setenv("TAVREL_ROOT", root.c_str(), 1) != 0) {
         std::cerr << "tavrel: cannot set TAVREL_ROOT: " << std::strerror(errno) << '\n';
         return false;
