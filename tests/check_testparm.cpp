@@ -88,9 +88,9 @@ TEST_P(TestparmAuth, ReadsAuthenticationFile) {
 }
 
 std::vector<AuthScenario> written_auth_scenarios() {
-    std::vector<AuthScenario> written;
-    std::ranges::copy_if(auth_scenarios(), std::back_inserter(written), [](const auto &s) { return s.result == 1; });
-    return written;
+    auto all = auth_scenarios();
+    std::erase_if(all, [](const AuthScenario &s) { return s.result != 1; });
+    return all;
 }
 
 INSTANTIATE_TEST_SUITE_P(Situations, TestparmAuth, ::testing::ValuesIn(written_auth_scenarios()),
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Situations, TestparmAuth, ::testing::ValuesIn(written_a
 class TestparmFiling : public Testparm, public ::testing::WithParamInterface<FilingScenario> {};
 
 TEST_P(TestparmFiling, ReadsFilingFile) {
-    load(kDevice + GetParam().toml);
+    load(GetParam().settings());
     std::string server = GetParam().server, folder = GetParam().path;
     ASSERT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
     expect_samba_reads("/etc/smb.conf.file");

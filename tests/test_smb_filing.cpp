@@ -22,31 +22,17 @@ class FilingConf : public tavrel_test::TavrelTest, public ::testing::WithParamIn
 
 TEST_P(FilingConf, WritesFile) {
     const FilingScenario &s = GetParam();
-    load(kDevice + s.toml);
+    load(s.settings());
     std::string server = s.server, folder = s.path;
     EXPECT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
-    EXPECT_EQ(read(kFilingConf), s.file);
+    EXPECT_EQ(read(kFilingConf), s.file());
+    EXPECT_EQ(folder.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
+    const bool named = s.written_server == s.server && s.server != "10.1.2.3";
+    EXPECT_EQ(logged(Level::ForceInfo, "Using NETBIOS name over its IP for server (" + s.server + ")"), named);
 }
 
 INSTANTIATE_TEST_SUITE_P(Requests, FilingConf, ::testing::ValuesIn(filing_scenarios()),
                          [](const auto &test) { return test.param.name; });
-
-TEST_F(FilingConf, CallersPathHasSlashesAfterwards) {
-    load(kDevice);
-    char server[] = "10.1.2.3", folder[] = "scans\\dept";
-    ASSERT_EQ(build_smb_conf_for_filing(server, folder), 0);
-    EXPECT_STREQ(folder, "scans/dept");
-}
-
-TEST_F(FilingConf, ResolvingOffStillSaysNameIsUsed) {
-    load(kDevice + "[config]\n\"services[scan2file].resolveHostname\" = false\n");
-    char server[] = "files.corp.example", folder[] = "s";
-    ASSERT_EQ(build_smb_conf_for_filing(server, folder), 0);
-    EXPECT_TRUE(logged(Level::LibInfo, "build_smb_conf_for_filing - Failed to get IP address for sever for "
-                                       "(files.corp.example),"));
-    EXPECT_TRUE(logged(Level::ForceInfo, "Using NETBIOS name over its IP for server (files.corp.example)"));
-    EXPECT_FALSE(logged(Level::Error, "can  not  get  resolveHostname  from  config  server"));
-}
 
 // Sends every entry to a text instead of the stream; fopen is watched.
 struct Capturing : SambaConfig {
@@ -57,44 +43,41 @@ struct Capturing : SambaConfig {
         text.append(static_cast<const char *>(buffer), size * count);
         return count;
     }
-    FILE *fopen(const char *path, const char *mode) override {
-        opened.push_back(path);
-        return SambaConfig::fopen(path, mode);
+    FILE *fopen(const char *where, const char *mode) override {
+        opened.push_back(where);
+        return SambaConfig::fopen(where, mode);
     }
     int fflush(FILE *stream) override { return SambaConfig::fflush(stream) == 0 ? flush_result : EOF; }
     int fclose(FILE *stream) override { return SambaConfig::fclose(stream) == 0 ? close_result : EOF; }
 };
 
 TEST_F(FilingConf, ReplacedFwriteGetsAllButInterfaceEntry) {
-    load(kDevice);
+    const FilingScenario s = filing_scenarios()[0];
+    load(s.settings());
     Capturing config;
-    char server[] = "10.1.2.3", folder[] = "scans";
+    char server[] = "10.1.2.3", folder[] = "scans\\dept";
     EXPECT_EQ(config.build_smb_conf_for_filing(server, folder), 0);
-    std::string expected = filing_file("10.1.2.3", "/scans");
-    expected.erase(expected.find(kInterfaces), kInterfaces.size());
-    EXPECT_EQ(config.text, expected);
+    std::string expected = s.file();
+    EXPECT_EQ(config.text, expected.erase(expected.find(kInterfaces), kInterfaces.size()));
     EXPECT_EQ(read(kFilingConf), kInterfaces);
     EXPECT_EQ(config.opened, std::vector<std::string>{path(kFilingConf)});
 }
 
-TEST_F(FilingConf, FailedFlushOrCloseIsFailure) {
-    load(kDevice + "[config]\n\"services[scan2file].resolveHostname\" = true\n");
+TEST_F(FilingConf, FailedOpenFlushOrCloseIsFailure) {
+    load(filing_scenarios()[0].settings());
     for (const bool flush_fails : {true, false}) {
         Capturing config;
         (flush_fails ? config.flush_result : config.close_result) = EOF;
         char server[] = "10.1.2.3", folder[] = "scans";
         EXPECT_EQ(config.build_smb_conf_for_filing(server, folder), -1);
     }
-    EXPECT_EQ(messages(Level::Error),
-              (std::vector<std::string>{"build_smb_conf_for_filing - Failed to write /etc/smb.conf.file",
-                                        "build_smb_conf_for_filing - Failed to close /etc/smb.conf.file"}));
-}
-
-TEST_F(FilingConf, UnopenableFileIsFailure) {
     setenv("TAVREL_ROOT", (root() + "/missing").c_str(), 1);
     char server[] = "10.1.2.3", folder[] = "scans";
     EXPECT_EQ(build_smb_conf_for_filing(server, folder), -1);
-    EXPECT_TRUE(logged(Level::Error, "Unable to open SMB configuration file"));
+    EXPECT_EQ(messages(Level::Error),
+              (std::vector<std::string>{"build_smb_conf_for_filing - Failed to write /etc/smb.conf.file",
+                                        "build_smb_conf_for_filing - Failed to close /etc/smb.conf.file",
+                                        "Unable to open SMB configuration file"}));
 }
 
 struct Refusal {
