@@ -12,6 +12,7 @@
 #include "command.h"
 #include "tavrel/SambaConfig.h"
 #include "tavrel/general_utilities.h"
+#include "tavrel/kerberos_utilities.h"
 #include "tavrel/samba_config.h"
 #include "tavrel/samba_utilities.h"
 
@@ -57,7 +58,8 @@ struct Search {
     int (*run)(const std::vector<std::string> &names);
 };
 
-constexpr std::array<Search, 2> kSearches{{
+// `find` is one command for every search, the Kerberos realm one included.
+constexpr std::array<Search, 3> kSearches{{
     {"smb-domain", "NAME", 1, 1,
      [](const std::vector<std::string> &n) { return sm_get_smb_auth_service_from_domain_name(n[0].c_str()); }},
     {"filing", "SERVER [SHARE]", 1, 2,
@@ -65,6 +67,8 @@ constexpr std::array<Search, 2> kSearches{{
          return n.size() == 1 ? get_filing_service_index_from_server_name(n[0].c_str())
                               : get_filing_service_index_from_servername_and_sharename(n[0].c_str(), n[1].c_str());
      }},
+    {"krb-realm", "NAME", 1, 1,
+     [](const std::vector<std::string> &n) { return sm_get_krb_auth_service_from_realm_name(n[0].c_str()); }},
 }};
 
 int run_find(Context &ctx) {
@@ -76,15 +80,15 @@ int run_find(Context &ctx) {
             return usage_error("usage: tavrel find " + std::string(search.kind) + " " + std::string(search.usage));
         return print_service(search.run(names));
     }
-    return usage_error("find: unknown KIND '" + kind + "' (smb-domain, filing)");
+    return usage_error("find: unknown KIND '" + kind + "' (smb-domain, filing, krb-realm)");
 }
 
 constexpr std::array<Command, 3> kCommands{{
     {"smb-auth", "[--request FILE]", 0, 2, run_smb_auth,
      "write /etc/smb.conf.auth, after handing over the request in FILE"},
     {"smb-filing", "SERVER PATH", 2, 2, run_smb_filing, "write /etc/smb.conf.file for SERVER and PATH"},
-    {"find", "smb-domain NAME | filing SERVER [SHARE]", 2, 3, run_find,
-     "print the service configured for a domain, or a filing server (and share)"},
+    {"find", "smb-domain NAME | filing SERVER [SHARE] | krb-realm NAME", 2, 3, run_find,
+     "print the service configured for a domain, filing server (and share) or realm"},
 }};
 
 }  // namespace
