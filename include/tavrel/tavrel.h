@@ -2,6 +2,7 @@
 #ifndef TAVREL_TAVREL_H
 #define TAVREL_TAVREL_H
 
+#include "tavrel/8021x_config.h"
 #include "tavrel/general_utilities.h"
 #include "tavrel/kerberos_CAC_config.h"
 #include "tavrel/kerberos_config.h"
