@@ -1,13 +1,18 @@
-// The supplicant files: what each builder writes, byte for byte, and what a
-// failed build logs and leaves behind (the previous file, untouched).
+// The supplicant files: what each builder writes, byte for byte (the expected
+// files are tests/data/8021x/<case>.conf, which check_wpa_supplicant also has
+// wpa_supplicant read), and what a failed build logs and leaves behind (the
+// previous file, untouched).
+#include <algorithm>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "tavrel/8021x_config.h"
 #include "tavrel_test.h"
 
 namespace {
 
-using host::Level;
+using Build = std::function<unsigned()>;
 
 const std::string kWired = CF_IO_WIRED_CONF_PATH;
 const std::string kWireless = CF_IO_WIRELESS_CONF_PATH;
@@ -15,25 +20,12 @@ const std::string kWireless = CF_IO_WIRELESS_CONF_PATH;
 // Secrets the tests pass in; none may reach the log.
 const char *const kSecrets[] = {"pw-secret-1", "kp-secret-2", "psk-secret-9", "wep-k", "0123456789"};
 
-const std::string kWirelessHead =
-    "ctrl_interface=/var/run/wpa_supplicant\nctrl_interface_group=0\nap_scan=1\n\nnetwork={\n    scan_ssid=1\n";
-const std::string kWiredHead =
-    "ctrl_interface=/var/run/wpa_supplicant\nctrl_interface_group=0\nap_scan=0\nfast_reauth=0\n\nnetwork={\n";
-
 class Dot1xTest : public tavrel_test::TavrelTest {
 protected:
     void TearDown() override {
         for (const char *secret : kSecrets) EXPECT_TRUE(nowhere_in_log(secret)) << secret;
         TavrelTest::TearDown();
     }
-};
-
-// ---- Wireless security modes ----------------------------------------------------------
-
-struct WirelessCase {
-    const char *name;
-    std::function<unsigned()> build;
-    std::string body;  // after the wireless header
 };
 
 unsigned open_net(const char *ssid, uint32_t sec_mode) {
@@ -49,75 +41,9 @@ unsigned personal(uint32_t sec_mode, int32_t enc_mode, const char *psk, const ch
     return cf_build_wireless_personal_8021x_conf_for_authentication(&p);
 }
 
-class WirelessFile : public Dot1xTest, public ::testing::WithParamInterface<WirelessCase> {};
-
-TEST_P(WirelessFile, IsWrittenWholeAndPrivate) {
-    write(kWireless, "previous\n", 0644);
-    EXPECT_EQ(GetParam().build(), 1u);
-    EXPECT_EQ(read(kWireless), kWirelessHead + GetParam().body);
-    EXPECT_EQ(mode_of(kWireless), 0600u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, WirelessFile,
-    ::testing::Values(
-        WirelessCase{"Open", [] { return open_net("office", 0); }, "    ssid=\"office\"\n    key_mgmt=NONE\n}\n"},
-        WirelessCase{"OpenWithoutSsid", [] { return open_net(nullptr, 1); }, "    ssid=\"\"\n    key_mgmt=NONE\n}\n"},
-        WirelessCase{"OpenGivenPskMode", [] { return open_net("", 2); },
-                     "    ssid=\"\"\n    key_mgmt=WPA-PSK\n    proto=RSN WPA\n}\n"},
-        WirelessCase{"WepText", [] { return wep("wep-k", 0); },
-                     "    ssid=\"office\"\n    key_mgmt=NONE\n    wep_key0=\"wep-k\"\n}\n"},
-        WirelessCase{"WepHex", [] { return wep("0123456789", 1); },
-                     "    ssid=\"office\"\n    key_mgmt=NONE\n    wep_key0=0123456789\n}\n"},
-        WirelessCase{"WepTextWithQuoteAsHexKey", [] { return wep("ab\"cd", 0); },
-                     "    ssid=\"office\"\n    key_mgmt=NONE\n    wep_key0=6162226364\n}\n"},
-        WirelessCase{"PersonalWpa2", [] { return personal(3, 1, "psk-secret-9"); },
-                     "    ssid=\"office\"\n    key_mgmt=WPA-PSK\n    proto=RSN\n    pairwise=CCMP\n"
-                     "    group=CCMP TKIP\n    psk=\"psk-secret-9\"\n}\n"},
-        WirelessCase{"PersonalWpaTkip", [] { return personal(2, 0, "psk-secret-9"); },
-                     "    ssid=\"office\"\n    key_mgmt=WPA-PSK\n    proto=RSN WPA\n    pairwise=TKIP\n"
-                     "    group=CCMP TKIP\n    psk=\"psk-secret-9\"\n}\n"},
-        WirelessCase{"PersonalCcmpTkipWithoutPsk", [] { return personal(3, 3, nullptr); },
-                     "    ssid=\"office\"\n    key_mgmt=WPA-PSK\n    proto=RSN\n    pairwise=CCMP TKIP\n"
-                     "    group=CCMP TKIP\n    psk=\"\"\n}\n"},
-        WirelessCase{"QuoteInSsidAsHexAndPskKeptQuoted", [] { return personal(3, 2, "a\"b\"c#defg", "x\"y#"); },
-                     "    ssid=78227923\n    key_mgmt=WPA-PSK\n    proto=RSN\n    pairwise=CCMP\n"
-                     "    group=CCMP TKIP\n    psk=\"a\"b\"c#defg\"\n}\n"}),
-    [](const auto &test) { return std::string(test.param.name); });
-
-// ---- Enterprise: every method on both interfaces ---------------------------------------
-
-// Method lines by code, with every optional field present and with every one
-// absent; "[W]" marks where the wired 802.1X block goes.
-struct MethodLines {
-    const char *present;
-    const char *absent;
-};
-const MethodLines kMethodLines[] = {
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=MD5\n[W]", nullptr},
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=PEAP\n[W]    phase2=\"auth=MSCHAPV2\"\n"
-     "    ca_cert=\"/c/ca.pem\"\n",
-     "    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=PEAP\n[W]    phase2=\"auth=MSCHAPV2\"\n"},
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n[W]    eap=TLS\n    ca_cert=\"/c/ca.pem\"\n"
-     "    client_cert=\"/c/cl.pem\"\n    private_key=\"/c/k.pem\"\n    private_key_passwd=\"kp-secret-2\"\n",
-     "    identity=\"alice\"\n[W]    eap=TLS\n    client_cert=\"\"\n    private_key=\"\"\n"
-     "    private_key_passwd=\"\"\n"},
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=MSCHAPV2\n[W]", nullptr},
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    eap=LEAP\n[W]", nullptr},
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    anonymous_identity=\"anon\"\n[W]    eap=TTLS\n"
-     "    phase2=\"auth=PAP\"\n    ca_cert=\"/c/ca.pem\"\n",
-     "    identity=\"alice\"\n    password=\"pw-secret-1\"\n[W]    eap=TTLS\n    phase2=\"auth=PAP\"\n"},
-    {"    identity=\"alice\"\n    password=\"pw-secret-1\"\n    anonymous_identity=\"anon\"\n[W]    eap=TTLS\n"
-     "    phase2=\"auth=MSCHAPV2\"\n    ca_cert=\"/c/ca.pem\"\n",
-     "    identity=\"alice\"\n    password=\"pw-secret-1\"\n[W]    eap=TTLS\n    phase2=\"auth=MSCHAPV2\"\n"},
-    {"    identity=\"alice\"\n    eap=TTLS\n    anonymous_identity=\"anon\"\n[W]    phase2=\"auth=TLS\"\n"
-     "    ca_cert=\"/c/ca.pem\"\n    ca_cert2=\"/c/ca.pem\"\n    client_cert2=\"/c/cl.pem\"\n"
-     "    private_key2=\"/c/k.pem\"\n    private_key2_passwd=\"kp-secret-2\"\n",
-     "    identity=\"alice\"\n    eap=TTLS\n[W]    phase2=\"auth=TLS\"\n    client_cert2=\"\"\n    private_key2=\"\"\n"
-     "    private_key2_passwd=\"\"\n"},
-};
-
-CF_IO_8021x_Params enterprise(int32_t interface, uint32_t eap_type, bool optional_present) {
+// An enterprise record with every optional field present, or every one
+// absent (for TLS methods the password is optional too).
+CF_IO_8021x_Params enterprise(int32_t interface, uint32_t eap_type, bool optional_present = true) {
     CF_IO_8021x_Params p{interface, "corp", 5, 1, eap_type, "alice", "pw-secret-1", "anon", "/c/ca.pem",
                          "/c/cl.pem", "/c/k.pem", "kp-secret-2"};
     if (!optional_present) {
@@ -126,56 +52,77 @@ CF_IO_8021x_Params enterprise(int32_t interface, uint32_t eap_type, bool optiona
     }
     return p;
 }
-
-// The file the enterprise builder should write for the record above.
-std::string enterprise_file(int32_t interface, uint32_t eap_type, bool optional_present) {
-    const MethodLines &m = kMethodLines[eap_type];
-    std::string body = optional_present || !m.absent ? m.present : m.absent;
-    const std::string block = interface == CF_IO_IFACE_WIRED ? "    key_mgmt=IEEE8021X\n    eapol_flags=0\n" : "";
-    body.replace(body.find("[W]"), 3, block);
-    const std::string head = interface == CF_IO_IFACE_WIRED
-                                 ? kWiredHead
-                                 : kWirelessHead + "    ssid=\"corp\"\n    key_mgmt=WPA-EAP\n    proto=RSN\n"
-                                                   "    pairwise=CCMP\n    group=CCMP TKIP\n";
-    return head + body + "}\n";
+// A build of the wired PEAP record after one change.
+Build enterprise_with(std::function<void(CF_IO_8021x_Params &)> change) {
+    return [=] {
+        CF_IO_8021x_Params p = enterprise(CF_IO_IFACE_WIRED, CF_IO_EAP_PEAP_MSCHAPV2);
+        change(p);
+        return cf_build_enterprise_8021x_conf_for_authentication(&p);
+    };
 }
 
-std::string enterprise_case_name(const ::testing::TestParamInfo<std::tuple<int32_t, uint32_t, bool>> &test) {
-    const auto [interface, code, optional_present] = test.param;
-    return std::string(interface ? "Wireless" : "Wired") + "Code" + std::to_string(code) +
-           (optional_present ? "AllOptional" : "NoOptional");
+// ---- Files written whole ------------------------------------------------------------------
+
+struct FileCase {
+    std::string file;  // the expected file, tests/data/8021x/<file>.conf; "wired-..." for the wired one
+    Build build;
+};
+void PrintTo(const FileCase &c, std::ostream *os) { *os << c.file; }
+
+std::vector<FileCase> file_cases() {
+    std::vector<FileCase> cases{
+        {"open", [] { return open_net("office", 0); }},
+        {"open-no-ssid", [] { return open_net(nullptr, 1); }},
+        {"open-psk-mode", [] { return open_net("", 2); }},
+        {"wep-text", [] { return wep("wep-k", 0); }},
+        {"wep-hex", [] { return wep("0123456789", 1); }},
+        {"wep-quote-as-hex", [] { return wep("ab\"cd", 0); }},
+        {"personal-wpa2", [] { return personal(3, 1, "psk-secret-9"); }},
+        {"personal-wpa-tkip", [] { return personal(2, 0, "psk-secret-9"); }},
+        {"personal-no-psk", [] { return personal(3, 3, nullptr); }},
+        {"personal-quote-in-ssid", [] { return personal(3, 2, "a\"b\"c#defg", "x\"y#"); }},
+        // Values with a double quote go out in hex; a '#' or non-ASCII bytes alone stay quoted.
+        {"wired-quoted", enterprise_with([](auto &p) {
+             p.eap_type = CF_IO_EAP_TTLS_TLS;
+             p.user_name = "al\"ice";
+             p.outer_identity = "a#n\xc3\xa9";
+             p.ca_cert = "/c/\"ca";
+             p.private_key_passwd = "kp\"secret-2";
+         })}};
+    // Every method on both interfaces; "-bare": every optional field absent.
+    const char *const methods[] = {"md5", "peap", "tls", "mschapv2", "leap", "ttls-pap", "ttls-mschapv2", "ttls-tls"};
+    for (const int32_t interface : {CF_IO_IFACE_WIRED, CF_IO_IFACE_WIRELESS})
+        for (uint32_t code = 0; code < 8; ++code)
+            for (const bool present : {true, false}) {
+                const std::string file = std::string(interface ? "wireless-" : "wired-") + methods[code];
+                cases.push_back({file + (present ? "" : "-bare"),
+                                 enterprise_with([=](auto &p) { p = enterprise(interface, code, present); })});
+            }
+    return cases;
 }
 
-class EnterpriseFile : public Dot1xTest,
-                       public ::testing::WithParamInterface<std::tuple<int32_t, uint32_t, bool>> {};
+std::string expected_file(const std::string &name) {
+    std::ifstream in(tavrel_test::source_path("tests/data/8021x/" + name + ".conf"), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
-TEST_P(EnterpriseFile, IsWrittenWholeAndPrivate) {
-    const auto [interface, eap_type, optional_present] = GetParam();
-    const std::string path = interface == CF_IO_IFACE_WIRED ? kWired : kWireless;
-    const CF_IO_8021x_Params p = enterprise(interface, eap_type, optional_present);
-    EXPECT_EQ(cf_build_enterprise_8021x_conf_for_authentication(&p), 1u);
-    EXPECT_EQ(read(path), enterprise_file(interface, eap_type, optional_present));
+class File : public Dot1xTest, public ::testing::WithParamInterface<FileCase> {};
+
+TEST_P(File, IsWrittenWholeAndPrivate) {
+    const std::string path = GetParam().file.starts_with("wired") ? kWired : kWireless;
+    write(path, "previous\n", 0644);
+    EXPECT_EQ(GetParam().build(), 1u);
+    EXPECT_EQ(read(path), expected_file(GetParam().file));
     EXPECT_EQ(mode_of(path), 0600u);
-    EXPECT_TRUE(logged(Level::Debug, "Config file successfully created"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, EnterpriseFile,
-                         ::testing::Combine(::testing::Values(0, 1), ::testing::Range(0u, 8u), ::testing::Bool()),
-                         enterprise_case_name);
-
-TEST_F(Dot1xTest, QuotedValuesGoOutInHexAndControlFreeOthersVerbatim) {
-    CF_IO_8021x_Params p = enterprise(CF_IO_IFACE_WIRED, CF_IO_EAP_TTLS_TLS, true);
-    p.user_name = "al\"ice";
-    p.outer_identity = "a#n\xc3\xa9";
-    p.ca_cert = "/c/\"ca";
-    p.private_key_passwd = "kp\"secret-2";
-    ASSERT_EQ(cf_build_enterprise_8021x_conf_for_authentication(&p), 1u);
-    EXPECT_EQ(read(kWired), kWiredHead +
-                                "    identity=616c22696365\n    eap=TTLS\n    anonymous_identity=\"a#n\xc3\xa9\"\n"
-                                "    key_mgmt=IEEE8021X\n    eapol_flags=0\n    phase2=\"auth=TLS\"\n"
-                                "    ca_cert=2f632f226361\n    ca_cert2=2f632f226361\n    client_cert2=\"/c/cl.pem\"\n"
-                                "    private_key2=\"/c/k.pem\"\n    private_key2_passwd=6b70227365637265742d32\n}\n");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, File, ::testing::ValuesIn(file_cases()), [](const auto &test) {
+    std::string name = test.param.file;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+});
 
 // ---- Failures ----------------------------------------------------------------------------
 
@@ -185,19 +132,61 @@ constexpr char kPersonal[] = "cf_build_wireless_personal_8021x_conf_for_authenti
 constexpr char kEnterprise[] = "cf_build_enterprise_8021x_conf_for_authentication";
 
 struct FailureCase {
-    const char *name;
-    std::function<unsigned()> build;
+    std::string name;
+    Build build;
     const char *builder;
     std::vector<std::string> between;  // records between the builder's two trace lines
 };
+void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.name; }
 
-// An enterprise build with one change to the wired PEAP record.
-std::function<unsigned()> enterprise_with(std::function<void(CF_IO_8021x_Params &)> change) {
-    return [change] {
-        CF_IO_8021x_Params p = enterprise(CF_IO_IFACE_WIRED, CF_IO_EAP_PEAP_MSCHAPV2, true);
-        change(p);
-        return cf_build_enterprise_8021x_conf_for_authentication(&p);
-    };
+const std::string kUser = "DEBUG Username for 802.1x is [alice]";
+const std::string kControl = "WARN Value for [password] holds a control character; not written to config file";
+
+std::vector<FailureCase> failure_cases() {
+    std::vector<FailureCase> cases{
+        {"WithoutRecord", [] { return cf_build_enterprise_8021x_conf_for_authentication(nullptr); }, kEnterprise,
+         {"ERROR Config params are not set"}},
+        {"SecurityMode6", [] { return open_net("office", 6); }, kOpen,
+         {"WARN Unknown Wireless SecMode 6", "ERROR Cannot write out SecType [6]"}},
+        {"Encryption4", [] { return personal(3, 4, "psk-secret-9"); }, kPersonal,
+         {"WARN Unknown Wireless Encryption Mode 4", "ERROR Cannot write out EncType [4]"}},
+        {"EncryptionMinus1", [] { return personal(3, -1, "psk-secret-9"); }, kPersonal,
+         {"WARN Unknown Wireless Encryption Mode -1", "ERROR Cannot write out EncType [-1]"}},
+        {"EapCode8", enterprise_with([](auto &p) { p.eap_type = 8; }), kEnterprise,
+         {"ERROR EAP type [8] is not supported!"}},
+        {"EapCode9Wireless", enterprise_with([](auto &p) { p.eap_type = 9; p.interface = CF_IO_IFACE_WIRELESS; }),
+         kEnterprise, {"ERROR EAP type [9] is not supported!"}},
+        {"EapCodeMinus1", enterprise_with([](auto &p) { p.eap_type = static_cast<uint32_t>(-1); }), kEnterprise,
+         {"ERROR EAP type [-1] is not supported!"}},
+        {"NoUserName", enterprise_with([](auto &p) { p.user_name = nullptr; }), kEnterprise,
+         {"WARN No user name configured", "ERROR Cannot write out username [(null)]"}},
+        {"EmptyCaCertPath", enterprise_with([](auto &p) { p.ca_cert = ""; }), kEnterprise,
+         {kUser, "WARN String for the cert file path failed to write to config file for 802.1x",
+          "ERROR Cannot write out ca_cert path info"}},
+        {"Interface2", enterprise_with([](auto &p) { p.interface = 2; }), kEnterprise,
+         {"WARN Null file pointer for 802.1x settings", "ERROR Cannot write out username [alice]"}},
+        // Values that would break the line or be read otherwise; secrets masked.
+        {"LineFeedInPassword", enterprise_with([](auto &p) { p.password = "pw-secret-1\neap=MD5"; }), kEnterprise,
+         {kUser, kControl, "ERROR Cannot write out password"}},
+        {"TabInTlsPassword", enterprise_with([](auto &p) { p.eap_type = CF_IO_EAP_TLS; p.password = "pw-secret-1\t"; }),
+         kEnterprise, {kUser, kControl, "ERROR Cannot write out password [(hidden)]"}},
+        {"PskCutAtComment", [] { return personal(3, 1, "psk-secret-9\"x#y"); }, kPersonal,
+         {"WARN Value for [psk] would be cut short at a '#'; not written to config file",
+          "ERROR Cannot write out PSK [(hidden)]"}},
+        {"WepWithoutKey", [] { return wep(nullptr, 0); }, kWep,
+         {"WARN Null file pointer or key for wireless configuration", "ERROR Cannot write out SecType [(null)]"}},
+        {"EmptyWepKey", [] { return wep("", 0); }, kWep,
+         {"WARN String for the key failed to write to config file for wireless configuration",
+          "ERROR Cannot write out SecType [(hidden)]"}},
+        {"HexWepKeyNotHex", [] { return wep("0123456789#", 1); }, kWep,
+         {"WARN Value for [wep_key0] is not all hex digits; not written to config file",
+          "ERROR Cannot write out SecType [(hidden)]"}}};
+    // Every method that needs a password (TLS ones leave the line out).
+    for (const uint32_t code : {0u, 1u, 3u, 4u, 5u, 6u})
+        cases.push_back({"NoPasswordCode" + std::to_string(code),
+                         enterprise_with([code](auto &p) { p.eap_type = code; p.password = nullptr; }), kEnterprise,
+                         {kUser, "WARN Null password pointer", "ERROR Cannot write out password"}});
+    return cases;
 }
 
 class BuildFailure : public Dot1xTest, public ::testing::WithParamInterface<FailureCase> {};
@@ -215,71 +204,7 @@ TEST_P(BuildFailure, KeepsThePreviousFilesAndLogsInOrder) {
     EXPECT_EQ(mode_of(kWireless), 0644u);
 }
 
-const std::string kUser = "DEBUG Username for 802.1x is [alice]";
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BuildFailure,
-    ::testing::Values(
-        FailureCase{"WithoutRecord", [] { return cf_build_enterprise_8021x_conf_for_authentication(nullptr); },
-                    kEnterprise, {"ERROR Config params are not set"}},
-        FailureCase{"SecurityMode6", [] { return open_net("office", 6); }, kOpen,
-                    {"WARN Unknown Wireless SecMode 6", "ERROR Cannot write out SecType [6]"}},
-        FailureCase{"Encryption4", [] { return personal(3, 4, "psk-secret-9"); }, kPersonal,
-                    {"WARN Unknown Wireless Encryption Mode 4", "ERROR Cannot write out EncType [4]"}},
-        FailureCase{"EncryptionMinus1", [] { return personal(3, -1, "psk-secret-9"); }, kPersonal,
-                    {"WARN Unknown Wireless Encryption Mode -1", "ERROR Cannot write out EncType [-1]"}},
-        FailureCase{"EapCode8", enterprise_with([](auto &p) { p.eap_type = 8; }), kEnterprise,
-                    {"ERROR EAP type [8] is not supported!"}},
-        FailureCase{"EapCode9Wireless", enterprise_with([](auto &p) { p.eap_type = 9;
-                        p.interface = 1; }),
-                    kEnterprise, {"ERROR EAP type [9] is not supported!"}},
-        FailureCase{"EapCodeMinus1", enterprise_with([](auto &p) { p.eap_type = static_cast<uint32_t>(-1); }),
-                    kEnterprise, {"ERROR EAP type [-1] is not supported!"}},
-        FailureCase{"NoUserName", enterprise_with([](auto &p) { p.user_name = nullptr; }), kEnterprise,
-                    {"WARN No user name configured", "ERROR Cannot write out username [(null)]"}},
-        FailureCase{"EmptyCaCertPath", enterprise_with([](auto &p) { p.ca_cert = ""; }), kEnterprise,
-                    {kUser, "WARN String for the cert file path failed to write to config file for 802.1x",
-                     "ERROR Cannot write out ca_cert path info"}},
-        FailureCase{"Interface2", enterprise_with([](auto &p) { p.interface = 2; }), kEnterprise,
-                    {"WARN Null file pointer for 802.1x settings", "ERROR Cannot write out username [alice]"}},
-        // Mends: values that would break the line or be read otherwise, and masked secrets.
-        FailureCase{"LineFeedInPassword", enterprise_with([](auto &p) { p.password = "pw-secret-1\neap=MD5"; }),
-                    kEnterprise,
-                    {kUser, "WARN Value for [password] holds a control character; not written to config file",
-                     "ERROR Cannot write out password"}},
-        FailureCase{"TabInTlsPassword",
-                    enterprise_with([](auto &p) { p.eap_type = CF_IO_EAP_TLS;
-                        p.password = "pw-secret-1\t"; }),
-                    kEnterprise,
-                    {kUser, "WARN Value for [password] holds a control character; not written to config file",
-                     "ERROR Cannot write out password [(hidden)]"}},
-        FailureCase{"PskCutAtComment", [] { return personal(3, 1, "psk-secret-9\"x#y"); }, kPersonal,
-                    {"WARN Value for [psk] would be cut short at a '#'; not written to config file",
-                     "ERROR Cannot write out PSK [(hidden)]"}},
-        FailureCase{"WepWithoutKey", [] { return wep(nullptr, 0); }, kWep,
-                    {"WARN Null file pointer or key for wireless configuration",
-                     "ERROR Cannot write out SecType [(null)]"}},
-        FailureCase{"EmptyWepKey", [] { return wep("", 0); }, kWep,
-                    {"WARN String for the key failed to write to config file for wireless configuration",
-                     "ERROR Cannot write out SecType [(hidden)]"}},
-        FailureCase{"HexWepKeyNotHex", [] { return wep("0123456789#", 1); }, kWep,
-                    {"WARN Value for [wep_key0] is not all hex digits; not written to config file",
-                     "ERROR Cannot write out SecType [(hidden)]"}}),
-    [](const auto &test) { return std::string(test.param.name); });
-
-class MissingPassword : public Dot1xTest, public ::testing::WithParamInterface<uint32_t> {};
-
-TEST_P(MissingPassword, FailsTheMethodsThatNeedOne) {
-    write(kWired, "previous wired\n");
-    CF_IO_8021x_Params p = enterprise(CF_IO_IFACE_WIRED, GetParam(), true);
-    p.password = nullptr;
-    EXPECT_EQ(cf_build_enterprise_8021x_conf_for_authentication(&p), 0u);
-    EXPECT_EQ(log_lines(), (std::vector<std::string>{std::string("LIBENTER ") + kEnterprise, kUser,
-                                                     "WARN Null password pointer", "ERROR Cannot write out password",
-                                                     std::string("LIBRETURN ") + kEnterprise}));
-    EXPECT_EQ(read(kWired), "previous wired\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(Codes, MissingPassword, ::testing::Values(0u, 1u, 3u, 4u, 5u, 6u));
+INSTANTIATE_TEST_SUITE_P(Cases, BuildFailure, ::testing::ValuesIn(failure_cases()),
+                         [](const auto &test) { return test.param.name; });
 
 }  // namespace
