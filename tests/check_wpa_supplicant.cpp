@@ -28,20 +28,15 @@ std::string read_back(const std::string &file) {
 // line, or "NAME - hexdump_ascii(len=N):" and then lines of "     61 62 ...  ab"
 // (up to 16 bytes, then the printable text).
 std::optional<std::string> reported(const std::string &out, const std::string &name) {
-    for (const bool ascii : {true, false}) {
-        const std::string header = "\n" + name + (ascii ? " - hexdump_ascii(len=" : " - hexdump(len=");
-        std::size_t at = out.find(header);
+    for (const std::string kind : {"hexdump_ascii", "hexdump"}) {
+        const std::size_t at = out.find("\n" + name + " - " + kind + "(len=");
         if (at == std::string::npos) continue;
-        at += header.size();
-        const std::size_t length = std::stoul(out.substr(at));
-        std::string hex;
-        std::size_t line_end = out.find('\n', at);
-        if (!ascii) hex = out.substr(out.find(':', at) + 1, line_end - out.find(':', at) - 1);
-        for (std::size_t read = 0; ascii && read < length; read += 16) {
-            const std::size_t next_end = out.find('\n', line_end + 1);
-            hex += " " + out.substr(line_end + 1, next_end - line_end - 1).substr(5, 48);
-            line_end = next_end;
-        }
+        const std::size_t length = std::stoul(out.substr(out.find("(len=", at) + 5));
+        std::istringstream lines(out.substr(out.find("):", at) + 2));
+        std::string line, hex;
+        std::getline(lines, hex);  // the bytes of a plain hexdump; nothing for hexdump_ascii
+        for (std::size_t n = 0; kind == "hexdump_ascii" && n < length && std::getline(lines, line); n += 16)
+            hex += " " + line.substr(5, 48);
         std::istringstream in(hex);
         std::string bytes, token;
         while (bytes.size() < length && in >> token) bytes += static_cast<char>(std::stoi(token, nullptr, 16));

@@ -19,6 +19,7 @@ struct InitCase {
     Lines log;
     std::vector<int> classes;  // registered, in order
 };
+void PrintTo(const InitCase &c, std::ostream *os) { *os << c.name; }
 
 constexpr char kScan[] = "Initializing for network scan\n";
 
