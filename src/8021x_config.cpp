@@ -348,9 +348,11 @@ int write_wep_key(FILE *stream, const char *wep_key, int32_t key_is_hex) {
     return put_value_line(stream, kWepKeyLine, wep_key, key_is_hex ? Form::bare : Form::quoted);
 }
 
-// Always quoted; an absent psk gives two adjacent double quotes.
+// Always quoted. An absent psk leaves the line out: wpa_supplicant refuses a
+// whole file with an empty passphrase, but takes a WPA-PSK network whose key
+// is set later through its control interface.
 int write_psk(FILE *stream, const char *psk) {
-    return have_stream(stream, kKeys) && put_value_line(stream, kPskLine, psk);
+    return have_stream(stream, kKeys) && (!psk || put_value_line(stream, kPskLine, psk));
 }
 
 // ---- EAP method lines ---------------------------------------------------------------
