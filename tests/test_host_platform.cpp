@@ -1,237 +1,103 @@
-// The host platform's observable behaviour that the library's tests rely on.
-#include <gtest/gtest.h>
-
+// The host platform's behaviour that the library's tests and the tool rely on,
+// set up through the settings file as the tool sets it up.
 #include <cstring>
 
-#include "host_control.h"
 #include "platform.h"
 #include "tavrel_test.h"
 
 namespace {
 
-class HostPlatform : public ::testing::Test {
-protected:
-    void SetUp() override {
-        host::reset();
-        host::log_set_echo(host::Echo::Quiet);
-    }
-    void TearDown() override { host::reset(); }
-};
+using tavrel_test::repeat;
+using HostPlatform = tavrel_test::TavrelTest;
 
-// ---- Service monitor -----------------------------------------------------------
-
-TEST_F(HostPlatform, EachRecordIsAFreshCopyFreedOnceAndBadFreesAreCounted) {
-    host::svcmon_set_text(36, "CORP");
-    SvcMonAttr *first = SvcMon_GetAttr(36);
-    SvcMonAttr *second = SvcMon_GetAttr(36);
+TEST_F(HostPlatform, RecordsAreFreshCopiesAndBadFreesAreCounted) {
+    load("[attributes]\n78 = \"CORP\"\n");
+    SvcMonAttr *first = SvcMon_GetAttr(78), *second = SvcMon_GetAttr(78);
     ASSERT_TRUE(first && second);
     EXPECT_NE(first->value.text, second->value.text);
-    EXPECT_STREQ(first->value.text, "CORP");
-    EXPECT_EQ(host::svcmon_counts().outstanding(), 2u);
-    EXPECT_EQ(SvcMon_Free(first), 0);
-    EXPECT_EQ(SvcMon_Free(second), 0);
-    SvcMon_Free(first);
-    SvcMon_Free(nullptr);
     SvcMonAttr foreign{};
-    SvcMon_Free(&foreign);
+    for (SvcMonAttr *r : {first, second, first, &foreign, static_cast<SvcMonAttr *>(nullptr)}) SvcMon_Free(r);
     const host::RecordCounts counts = host::svcmon_counts();
     EXPECT_EQ(counts.handed_out, 2u);
     EXPECT_EQ(counts.freed, 2u);
     EXPECT_EQ(counts.bad_frees, 3u);
+    EXPECT_EQ(host::svcmon_requests(), (std::vector<int32_t>{78, 78}));
+    host::reset();  // these bad frees were the point; the fixture fails on any
 }
 
-TEST_F(HostPlatform, RecordsCarryTypeValuePortAndChosenEchoId) {
-    host::svcmon_set_address(79, "192.0.2.10", 445);
-    host::svcmon_set_error(80, -5);
-    host::RawAttr odd;
-    odd.type = 9;
-    odd.integer = 12;
-    odd.echo_id = 99;
-    host::svcmon_set(81, odd);
-    host::svcmon_set_text(82, "gone");
-    host::svcmon_unset(82);
-
-    SvcMonAttr *address = SvcMon_GetAttr(79);
-    SvcMonAttr *error = SvcMon_GetAttr(80);
-    SvcMonAttr *other = SvcMon_GetAttr(81);
-    EXPECT_EQ(SvcMon_GetAttr(82), nullptr);
-    ASSERT_TRUE(address && error && other);
-    EXPECT_EQ(address->type, SVCMON_TYPE_ADDRESS);
-    EXPECT_STREQ(address->value.text, "192.0.2.10");
-    EXPECT_EQ(address->port, 445u);
-    EXPECT_EQ(error->type, SVCMON_TYPE_ERROR);
-    EXPECT_EQ(error->value.integer, -5);
-    EXPECT_EQ(other->attr_id, 99);
-    EXPECT_EQ(other->type, 9);
-    EXPECT_EQ(other->value.integer, 12);
-    for (SvcMonAttr *r : {address, error, other}) SvcMon_Free(r);
-    EXPECT_EQ(host::svcmon_requests(), (std::vector<int32_t>{79, 80, 81, 82}));
-}
-
-std::vector<uint32_t> g_changes;
-void record_change(uint32_t id) { g_changes.push_back(id); }
-
-TEST_F(HostPlatform, InitAnswersTheChosenResultAndOnlySuccessfulClassesHearChanges) {
-    g_changes.clear();
-    host::svcmon_set_init_result(3, 7);
-    EXPECT_EQ(SvcMon_Init(6, record_change, 11), 0);
-    EXPECT_EQ(SvcMon_Init(3, record_change, 11), 7);
-    const auto &registrations = host::svcmon_registrations();
-    ASSERT_EQ(registrations.size(), 2u);
-    EXPECT_EQ(registrations[1].svc_class, 3);
-    EXPECT_EQ(registrations[1].result, 7);
-    EXPECT_EQ(registrations[0].handle, 11u);
-    host::svcmon_notify_change(42);
-    EXPECT_EQ(g_changes, std::vector<uint32_t>{42});
-}
-
-// ---- Logger ---------------------------------------------------------------
-
-struct EchoCase {
-    host::Echo echo;
-    int level;
-    std::string shown;
-};
-
-void PrintTo(const EchoCase &c, std::ostream *os) { *os << host::level_name(static_cast<host::Level>(c.level - 1)); }
-
-class LoggerEcho : public HostPlatform, public ::testing::WithParamInterface<EchoCase> {};
-
-TEST_P(LoggerEcho, WritesLevelSourceLineMessageWhenTheEchoShowsIt) {
-    host::log_set_echo(GetParam().echo);
-    const int level = GetParam().level;
-    const std::string err =
-        tavrel_test::capture_stderr([&] { Log_SpecEntry(level, "samba_data", 12, "%s - value %d", "f", 5); });
-    EXPECT_EQ(err, GetParam().shown);
-    ASSERT_EQ(host::log_records().size(), 1u);
-    EXPECT_EQ(host::log_records()[0].message, "f - value 5");
-    EXPECT_EQ(host::log_records()[0].line, 12);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Levels, LoggerEcho,
-    ::testing::Values(EchoCase{host::Echo::Normal, logSpecWarn, "WARN samba_data:12 f - value 5\n"},
-                      EchoCase{host::Echo::Normal, logSpecForceInfo, "FORCEINFO samba_data:12 f - value 5\n"},
-                      EchoCase{host::Echo::Normal, logSpecLibInfo, ""},
-                      EchoCase{host::Echo::Verbose, logSpecLibEnter, "LIBENTER samba_data:12 f - value 5\n"},
-                      EchoCase{host::Echo::Quiet, logSpecError, ""}));
-
-// ---- Data store and notification --------------------------------------------------
-
-TEST_F(HostPlatform, DataStoreAndNotificationRecordCallsAndFailOnRequest) {
-    const uint32_t ds = ds_attach("512000", 0);
-    EXPECT_NE(ds, 0u);
-    EXPECT_NE(sc_notify_init(ds), 0u);
-    host::ds_set_fail(true);
-    host::notify_set_fail(true);
-    EXPECT_EQ(ds_attach(nullptr, 1), 0u);
-    EXPECT_EQ(sc_notify_init(ds), 0u);
-    EXPECT_FALSE(host::ds_calls().at(1).dstore.has_value());
-    EXPECT_EQ(host::notify_calls(), (std::vector<uint32_t>{ds, ds}));
-}
-
-// ---- Config server ---------------------------------------------------------------
-
-TEST_F(HostPlatform, ConfigReadsBooleansAndIntegersAsBooleansAndTextsThatFit) {
-    host::config_set_int("seven", 7);
-    host::config_set_text("url", "http://x");  // 8 characters
-    host::config_set_bool("flag", false);
+// Size 0: read as a boolean. A refusal must leave the output as it was.
+std::string config(const char *key, int size) {
     int value = -1;
-    EXPECT_EQ(Cfg_GetBoolAttrValue("seven", &value), 0);
-    EXPECT_EQ(value, 7);
-    value = -1;
-    EXPECT_NE(Cfg_GetBoolAttrValue("url", &value), 0);
-    EXPECT_NE(Cfg_GetBoolAttrValue("absent", &value), 0);
-    EXPECT_EQ(value, -1);
-    char buffer[9] = "#";
-    EXPECT_NE(Cfg_GetAttrValue("url", buffer, 8), 0);
-    EXPECT_STREQ(buffer, "#");
-    EXPECT_EQ(Cfg_GetAttrValue("url", buffer, 9), 0);
-    EXPECT_STREQ(buffer, "http://x");
-    EXPECT_EQ(Cfg_GetAttrValue("flag", buffer, 9), 0);
-    EXPECT_STREQ(buffer, "false");
+    char buffer[16] = "#";
+    const int answer = size ? Cfg_GetAttrValue(key, buffer, size) : Cfg_GetBoolAttrValue(key, &value);
+    return (answer == 0 ? "" : "refused ") + (size ? std::string(buffer) : std::to_string(value));
 }
 
-// ---- Network configuration and FIPS ------------------------------------------------
+TEST_F(HostPlatform, ConfigReadsFollowTheKeysType) {
+    load("[config]\nseven = 7\nurl = \"http://x\"\nflag = false\n");
+    for (const auto &[key, size, answer] : std::vector<std::tuple<const char *, int, std::string>>{
+             {"seven", 0, "7"}, {"flag", 0, "0"}, {"url", 0, "refused -1"}, {"absent", 0, "refused -1"},
+             {"url", 9, "http://x"}, {"url", 8, "refused #"}, {"flag", 9, "false"}, {"seven", 9, "7"},
+             {"absent", 9, "refused #"}})
+        EXPECT_EQ(config(key, size), answer) << key << " in " << size;
+}
 
-TEST_F(HostPlatform, NetworkValuesAreTextAtByteFourAndMissingOnesCannotBeHad) {
-    host::network_set("192.0.2.20", "");
+// The answer, then the text at byte 4 of the record.
+std::string network(uint32_t index, uint32_t group = CN_PM_GROUP_INTERFACE) {
     CnPmCfg record{};
-    EXPECT_EQ(cn_get_pm_cfg_by_index(CN_PM_GROUP_INTERFACE, CN_PM_INDEX_ADDRESS, &record), 1);
-    EXPECT_STREQ(reinterpret_cast<const char *>(&record) + 4, "192.0.2.20");
-    EXPECT_EQ(cn_get_pm_cfg_by_index(CN_PM_GROUP_INTERFACE, CN_PM_INDEX_NETMASK, &record), 0);
-    EXPECT_EQ(cn_get_pm_cfg_by_index(CN_PM_GROUP_INTERFACE, 3, &record), 0);
-    EXPECT_EQ(cn_get_pm_cfg_by_index(0x10000, CN_PM_INDEX_ADDRESS, &record), 0);
-    EXPECT_EQ(cn_get_pm_cfg_by_index(CN_PM_GROUP_INTERFACE, CN_PM_INDEX_ADDRESS, nullptr), 0);
-    host::network_set(std::nullopt, "255.255.255.0");
-    EXPECT_EQ(cn_get_pm_cfg_by_index(CN_PM_GROUP_INTERFACE, CN_PM_INDEX_ADDRESS, &record), 0);
+    const int answer = cn_get_pm_cfg_by_index(group, index, &record);
+    return std::to_string(answer) + (answer ? " " + std::string(reinterpret_cast<const char *>(&record) + 4) : "");
 }
 
-// ---- IP utilities ------------------------------------------------------------------
+TEST_F(HostPlatform, NetworkAnswersTheValuesGivenOnly) {
+    load("[network]\naddress = \"192.0.2.20\"\nnetmask = \"\"\n");
+    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS), "1 192.0.2.20");
+    EXPECT_EQ(network(CN_PM_INDEX_NETMASK), "0") << "set to \"\"";
+    EXPECT_EQ(network(3), "0");
+    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS, 0x10000), "0");
+    load("[network]\nnetmask = \"255.255.255.0\"\n");
+    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS), "0") << "left out";
+    EXPECT_EQ(network(CN_PM_INDEX_NETMASK), "1 255.255.255.0");
+}
 
 const std::string kLongestAddress = "0000:0000:0000:0000:0000:ffff:255.255.255.255";  // 45
 
-struct TextCase {
-    const char *text;
-    int expected;
-};
-
-void PrintTo(const TextCase &c, std::ostream *os) { *os << '"' << (c.text ? c.text : "(null)") << '"'; }
-
-class AddressCheck : public HostPlatform, public ::testing::WithParamInterface<TextCase> {};
-TEST_P(AddressCheck, AcceptsIpv4AndIpv6TextsOnly) {
-    EXPECT_EQ(is_it_an_IP_address(GetParam().text), GetParam().expected);
-}
-INSTANTIATE_TEST_SUITE_P(Texts, AddressCheck,
-                         ::testing::Values(TextCase{"192.0.2.1", 1}, TextCase{"2001:db8::1", 1},
-                                           TextCase{kLongestAddress.c_str(), 1}, TextCase{"256.0.0.1", 0},
-                                           TextCase{"fe80::1%eth0", 0}, TextCase{" 192.0.2.1", 0},
-                                           TextCase{"", 0}, TextCase{nullptr, 0}));
-
-class NameCheck : public HostPlatform, public ::testing::WithParamInterface<TextCase> {};
-TEST_P(NameCheck, DomainAndRealmAcceptOneTo255NameCharacters) {
-    EXPECT_EQ(ipu_check_domain_name(GetParam().text), GetParam().expected);
-    EXPECT_EQ(ipu_check_realm(GetParam().text), GetParam().expected);
-}
-const std::string kName255 = std::string(254, 'a') + "b";
-const std::string kName256 = std::string(256, 'a');
-INSTANTIATE_TEST_SUITE_P(Texts, NameCheck,
-                         ::testing::Values(TextCase{"C", 1}, TextCase{"corp_1-x.EXAMPLE", 1},
-                                           TextCase{kName255.c_str(), 1}, TextCase{kName256.c_str(), 0},
-                                           TextCase{".corp", 0}, TextCase{"corp.", 0}, TextCase{"\n", 0},
-                                           TextCase{"", 0}, TextCase{"a b", 0}, TextCase{"a\tb", 0},
-                                           TextCase{nullptr, 0}));
-
-TEST_F(HostPlatform, BracketsAreMallocedAndCanBeMadeToFail) {
-    char *bracketed = ipu_put_brackets_around_ipv6_address("2001:db8::1");
-    ASSERT_NE(bracketed, nullptr);
-    EXPECT_STREQ(bracketed, "[2001:db8::1]");
-    std::free(bracketed);
-    host::brackets_set_fail(true);
-    EXPECT_EQ(ipu_put_brackets_around_ipv6_address("2001:db8::1"), nullptr);
-}
-
-TEST_F(HostPlatform, NamesResolveOnlyFromTheHostsTableWhenItIsSet) {
-    host::hosts_set(std::map<std::string, std::string>{
-        {"kdc1.corp.example", "192.0.2.7"}, {"v6.corp.example", "2001:db8::7"}, {"long.example", kLongestAddress}});
+// The answer, then the address written; fails the test on a write past 46 bytes.
+std::string resolve(int (*lookup)(const char *, char *), const char *name) {
     char buffer[IPU_MAX_ADDRESS_TEXT + 2];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(get_ip_from_hostname("KDC1.corp.example", buffer), 1);
-    EXPECT_STREQ(buffer, "192.0.2.7");
-    EXPECT_EQ(get_ipv4_from_DNS("v6.corp.example", buffer), 0);
-    EXPECT_EQ(get_ip_from_hostname("localhost", buffer), 0);
-    EXPECT_EQ(get_ip_from_hostname(nullptr, buffer), 0);
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(get_ip_from_hostname("long.example", buffer), 1);
-    EXPECT_EQ(buffer, kLongestAddress);
-    EXPECT_EQ(buffer[IPU_MAX_ADDRESS_TEXT + 1], '#') << "wrote past 46 bytes";
+    const int answer = lookup(name, buffer);
+    EXPECT_EQ(buffer[IPU_MAX_ADDRESS_TEXT + 1], '#') << "wrote past 46 bytes for " << (name ? name : "(null)");
+    return std::to_string(answer) + (answer ? " " + std::string(buffer) : "");
 }
 
-TEST_F(HostPlatform, WithoutHostsTheMachineResolverAnswers) {
-    char buffer[IPU_MAX_ADDRESS_TEXT + 1];
-    EXPECT_EQ(get_ipv4_from_DNS("192.0.2.9", buffer), 1);
-    EXPECT_STREQ(buffer, "192.0.2.9");
-    EXPECT_EQ(get_ipv4_from_DNS("2001:db8::9", buffer), 0);
+TEST_F(HostPlatform, PlatformTableGivesFipsAndTheOnlyNamesThatResolve) {
+    load("[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"v6.corp.example\" = "
+         "\"2001:db8::7\", \"long.example\" = \"" + kLongestAddress + "\" }\n");
+    EXPECT_EQ(getFIPSstatus(), 1);
+    EXPECT_EQ(resolve(get_ip_from_hostname, "KDC1.corp.example"), "1 192.0.2.7");
+    EXPECT_EQ(resolve(get_ip_from_hostname, "long.example"), "1 " + kLongestAddress);
+    EXPECT_EQ(resolve(get_ip_from_hostname, "v6.corp.example"), "1 2001:db8::7");
+    EXPECT_EQ(resolve(get_ipv4_from_DNS, "v6.corp.example"), "0");
+    EXPECT_EQ(resolve(get_ip_from_hostname, "localhost"), "0");
+    load("[platform]\nfips = false\n");
+    EXPECT_EQ(getFIPSstatus(), 0);
+    EXPECT_EQ(resolve(get_ipv4_from_DNS, "192.0.2.9"), "1 192.0.2.9") << "the machine's resolver";
+    EXPECT_EQ(resolve(get_ipv4_from_DNS, "2001:db8::9"), "0");
+}
+
+// Each text with what the address check and the domain and realm checks answer.
+TEST_F(HostPlatform, AddressAndNameChecksHoldTheirLimits) {
+    const std::string name255 = repeat(254) + "b", name256 = repeat(256);
+    for (const auto &[text, address, name] : std::vector<std::tuple<const char *, int, int>>{
+             {"192.0.2.1", 1, 1}, {"2001:db8::1", 1, 0}, {kLongestAddress.c_str(), 1, 0}, {"256.0.0.1", 0, 1},
+             {"fe80::1%eth0", 0, 0}, {" 192.0.2.1", 0, 0}, {"C", 0, 1}, {"corp_1-x.EXAMPLE", 0, 1},
+             {name255.c_str(), 0, 1}, {name256.c_str(), 0, 0}, {".corp", 0, 0}, {"corp.", 0, 0}, {"\n", 0, 0},
+             {"", 0, 0}, {"a b", 0, 0}, {"a\tb", 0, 0}, {nullptr, 0, 0}}) {
+        EXPECT_EQ(is_it_an_IP_address(text), address) << (text ? text : "(null)");
+        EXPECT_EQ(ipu_check_domain_name(text), name) << (text ? text : "(null)");
+        EXPECT_EQ(ipu_check_realm(text), name) << (text ? text : "(null)");
+    }
 }
 
 }  // namespace

@@ -1,69 +1,45 @@
 // The tool's remembered settings: [state] put in force before the command,
 // --state printed after it, and the hand-off of a request file.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "tavrel_test.h"
 
 namespace {
 
-using tavrel_test::run_tool;
-
 class ToolState : public tavrel_test::TavrelTest {
 protected:
-    // A file in the private root, by its name there.
-    std::string file(const std::string &name, const std::string &text) const {
-        write("/" + name, text);
-        return path("/" + name);
+    // `--state -s SETTINGS handoff smb REQUEST`, both files written under the root.
+    tavrel_test::ToolRun handoff(const std::string &settings, const std::string &request) const {
+        write("/s.toml", "[state]\n" + settings);
+        write("/req", request);
+        return tavrel_test::run_tool({"--state", "-s", path("/s.toml"), "handoff", "smb", path("/req")});
     }
 };
 
 TEST_F(ToolState, HandoffShowsTheNewDomainAmongAllTenLines) {
-    const std::string settings = file("s.toml",
-                                      "[state]\n"
-                                      "current_domain = \"OLD\"\n"
-                                      "current_address = \"192.0.2.10\"\n"
-                                      "auth_service = 2\n"
-                                      "current_realm = \"\\n\"\n"
-                                      "krb_address = \"[2001:db8::7]:88\"\n");
-    const std::string request = file("req", "alice\nCORP\n");
-    const auto run = run_tool({"--state", "-s", settings, "handoff", "smb", request});
+    const auto run = handoff("current_domain = \"OLD\"\ncurrent_address = \"192.0.2.10\"\nauth_service = 2\n"
+                             "current_realm = \"\\n\"\nkrb_address = \"[2001:db8::7]:88\"\n",
+                             "alice\nCORP\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-              "auth_service=2\n"
-              "new_domain=CORP\n"
-              "current_hostname=\n"
-              "current_domain=OLD\n"
-              "current_address=192.0.2.10\n"
-              "krb_auth_service=0\n"
-              "new_realm=\n"
-              "krb_server=\n"
-              "current_realm=\\n\n"
-              "krb_address=[2001:db8::7]:88\n");
+              "auth_service=2\nnew_domain=CORP\ncurrent_hostname=\ncurrent_domain=OLD\ncurrent_address=192.0.2.10\n"
+              "krb_auth_service=0\nnew_realm=\nkrb_server=\ncurrent_realm=\\n\nkrb_address=[2001:db8::7]:88\n");
 }
 
 TEST_F(ToolState, OneCharacterDomainFailsAndLeavesTheMarker) {
-    const std::string settings = file("s.toml", "[state]\nnew_domain = \"CORP\"\n");
-    const auto run = run_tool({"--state", "-s", settings, "handoff", "smb", file("req", "alice\nX\n")});
+    const auto run = handoff("new_domain = \"CORP\"\n", "alice\nX\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("\nnew_domain=\\n\n"), std::string::npos) << run.out;
 }
 
 // A value the library refuses is a settings error, and the command does not run.
-class ToolStateRefused : public ToolState, public ::testing::WithParamInterface<std::string> {};
-
-TEST_P(ToolStateRefused, IsASettingsErrorNamingTheFile) {
-    const std::string settings = file("s.toml", "[state]\n" + GetParam() + "\n");
-    const auto run = run_tool({"--state", "-s", settings, "handoff", "smb", file("req", "alice\nCORP\n")});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find(settings), std::string::npos) << run.err;
-    EXPECT_EQ(run.out, "");
+TEST_F(ToolState, RefusedStateIsASettingsErrorNamingTheFile) {
+    for (const std::string &value : {"current_hostname = \"" + std::string(256, 'h') + "\"",
+                                    std::string("current_address = \"192.168.100.200:65535:1\""),
+                                    std::string("krb_auth_service = 4")}) {
+        const auto run = handoff(value + "\n", "alice\nCORP\n");
+        EXPECT_EQ(run.status, 2) << value;
+        EXPECT_NE(run.err.find("tavrel: " + path("/s.toml") + ": [state] "), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << value;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, ToolStateRefused,
-                         ::testing::Values("current_hostname = \"" + std::string(256, 'h') + "\"",
-                                           "current_address = \"192.168.100.200:65535:1\"", "krb_auth_service = 4"),
-                         [](const auto &param_info) { return param_info.param.substr(0, param_info.param.find(' ')); });
 
 }  // namespace

@@ -2,17 +2,15 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "settings.h"
+#include "svcmon.h"
 
 extern char **environ;
 
@@ -22,15 +20,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The directories the builders write into.
-const char *const kOutputDirs[] = {"/etc/pam.d", "/etc/wpa_supplicant/eth0", "/etc/wpa_supplicant/wlan0",
-                                   "/usr/heimdal/etc"};
-
-std::string slurp_fd(int fd) {
+// Reads and closes a file. Programs write into unlinked temporary files, not
+// pipes, so a chatty one (wpa_supplicant -dd) never blocks on a full pipe.
+std::string contents(std::FILE *file) {
     std::string text;
+    std::rewind(file);
     char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
     return text;
 }
 
@@ -42,7 +39,8 @@ void TavrelTest::SetUp() {
     char dir[] = "/tmp/tavrel-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     root_ = dir;
-    for (const char *d : kOutputDirs) fs::create_directories(root_ + d);
+    for (const char *d : {"/etc/pam.d", "/etc/wpa_supplicant/eth0", "/etc/wpa_supplicant/wlan0", "/usr/heimdal/etc"})
+        fs::create_directories(root_ + d);  // where the builders write
     setenv("TAVREL_ROOT", root_.c_str(), 1);
 }
 
@@ -56,29 +54,14 @@ void TavrelTest::TearDown() {
 }
 
 std::optional<std::string> TavrelTest::read(const std::string &fixed) const {
-    std::ifstream in(path(fixed), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::FILE *file = std::fopen(path(fixed).c_str(), "rb");
+    return file ? std::optional(contents(file)) : std::nullopt;
 }
 
 void TavrelTest::write(const std::string &fixed, const std::string &text, mode_t mode) const {
-    const std::string p = path(fixed);
-    fs::create_directories(fs::path(p).parent_path());
-    std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
-    ::chmod(p.c_str(), mode);
-}
-
-bool TavrelTest::exists(const std::string &fixed) const {
-    struct stat st;
-    return ::lstat(path(fixed).c_str(), &st) == 0;
-}
-
-mode_t TavrelTest::mode_of(const std::string &fixed) const {
-    struct stat st;
-    if (::stat(path(fixed).c_str(), &st) != 0) return 0;
-    return st.st_mode & 07777;
+    fs::create_directories(fs::path(path(fixed)).parent_path());
+    std::ofstream(path(fixed), std::ios::binary | std::ios::trunc) << text;
+    ::chmod(path(fixed).c_str(), mode);
 }
 
 void TavrelTest::load(const std::string &toml) const {
@@ -99,61 +82,27 @@ std::vector<std::string> TavrelTest::log_lines() const {
     return out;
 }
 
-bool TavrelTest::logged(host::Level level, const std::string &message) const {
-    for (const auto &r : logs())
-        if (r.level == level && r.message == message) return true;
-    return false;
-}
-
-bool TavrelTest::nowhere_in_log(const std::string &text) const {
-    for (const auto &r : logs())
-        if (r.message.find(text) != std::string::npos) return false;
-    return true;
-}
-
-// Output goes to unlinked temporary files, not pipes, so a chatty program
-// (wpa_supplicant -dd) can never block on a full pipe.
-static int anonymous_file() {
-    char name[] = "/tmp/tavrel-run-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd >= 0) unlink(name);
-    return fd;
-}
-
-static std::string rewind_and_slurp(int fd) {
-    lseek(fd, 0, SEEK_SET);
-    std::string text = slurp_fd(fd);
-    close(fd);
-    return text;
-}
-
 ToolRun run_program(const std::vector<std::string> &argv) {
     ToolRun result;
-    const int out_fd = anonymous_file();
-    const int err_fd = anonymous_file();
-    if (out_fd < 0 || err_fd < 0) return result;
+    std::FILE *out = std::tmpfile(), *err = std::tmpfile();
+    if (out == nullptr || err == nullptr) return result;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
+    posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
     std::vector<char *> args;
     for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        close(out_fd);
-        close(err_fd);
-        result.err = "cannot run " + argv[0];
-        return result;
-    }
     int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = rewind_and_slurp(out_fd);
-    result.err = rewind_and_slurp(err_fd);
+    if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0 && waitpid(pid, &status, 0) == pid)
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    else
+        std::fprintf(err, "cannot run %s", argv[0].c_str());
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = contents(out);
+    result.err = contents(err);
     return result;
 }
 
@@ -163,21 +112,28 @@ ToolRun run_tool(const std::vector<std::string> &args) {
     return run_program(argv);
 }
 
-std::string capture_stderr_fn(void (*f)(void *), void *context) {
+std::string capture_stderr(const std::function<void()> &f) {
+    std::FILE *file = std::tmpfile();
+    if (file == nullptr) return {};
     std::fflush(stderr);
-    char name[] = "/tmp/tavrel-stderr-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) return {};
-    unlink(name);
     const int saved = dup(2);
-    dup2(fd, 2);
-    f(context);
+    dup2(fileno(file), 2);
+    f();
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
-    return rewind_and_slurp(fd);
+    return contents(file);
 }
 
-std::string source_path(const std::string &relative) { return std::string(TAVREL_SOURCE_DIR) + "/" + relative; }
+std::string record_text(int32_t id) {
+    SvcMonAttr *r = SvcMon_GetAttr(id);
+    if (r == nullptr) return "none";
+    const bool text = r->type == SVCMON_TYPE_TEXT || r->type == SVCMON_TYPE_ADDRESS;
+    const std::string value = text ? "'" + std::string(r->value.text) + "'" : std::to_string(r->value.integer);
+    std::string out = std::to_string(r->type) + " " + std::to_string(r->attr_id) + " " + value + " " +
+                      std::to_string(r->port);
+    SvcMon_Free(r);
+    return out;
+}
 
 }  // namespace tavrel_test

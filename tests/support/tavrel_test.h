@@ -5,8 +5,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,8 +29,14 @@ protected:
     // Contents of a written file; nullopt when it does not exist.
     std::optional<std::string> read(const std::string &fixed) const;
     void write(const std::string &fixed, const std::string &text, mode_t mode = 0644) const;
-    bool exists(const std::string &fixed) const;
-    mode_t mode_of(const std::string &fixed) const;
+    bool exists(const std::string &fixed) const {
+        struct stat st;
+        return ::lstat(path(fixed).c_str(), &st) == 0;
+    }
+    mode_t mode_of(const std::string &fixed) const {
+        struct stat st;
+        return ::stat(path(fixed).c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+    }
 
     // Loads a settings snapshot (TOML text) into the host platform.
     void load(const std::string &toml) const;
@@ -37,39 +46,38 @@ protected:
     std::vector<std::string> messages(host::Level level) const;
     // All records as "LEVEL message" lines, in order: for whole-sequence checks.
     std::vector<std::string> log_lines() const;
-    bool logged(host::Level level, const std::string &message) const;
+    bool logged(host::Level level, const std::string &message) const {
+        return std::ranges::any_of(logs(), [&](const auto &r) { return r.level == level && r.message == message; });
+    }
     // True when no record's message contains the text (for secrets).
-    bool nowhere_in_log(const std::string &text) const;
+    bool nowhere_in_log(const std::string &text) const {
+        return std::ranges::none_of(logs(), [&](const auto &r) { return r.message.find(text) != std::string::npos; });
+    }
 
 private:
     std::string root_;
 };
 
-// Runs the tavrel tool with the arguments; standard input is /dev/null.
+// Runs a program (not through a shell) with standard input /dev/null.
 struct ToolRun {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
+ToolRun run_program(const std::vector<std::string> &argv);
+// Runs the tavrel tool with the arguments.
 ToolRun run_tool(const std::vector<std::string> &args);
 
-// Runs a program (not through a shell); output and status as above.
-ToolRun run_program(const std::vector<std::string> &argv);
-
 // Everything f writes to standard error (file descriptor 2).
-template <typename F>
-std::string capture_stderr(F &&f);
-std::string capture_stderr_fn(void (*f)(void *), void *context);
+std::string capture_stderr(const std::function<void()> &f);
 
-template <typename F>
-std::string capture_stderr(F &&f) {
-    return capture_stderr_fn([](void *c) { (*static_cast<F *>(c))(); }, &f);
-}
+// The service monitor's record for an id as "TYPE ECHOED-ID VALUE PORT" (a
+// text value in quotes), or "none"; the record is returned.
+std::string record_text(int32_t id);
 
 // A text of n copies of c.
 inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c); }
 
 // Path of a file in the source tree (examples, test data).
-std::string source_path(const std::string &relative);
+inline std::string source_path(const std::string &relative) { return TAVREL_SOURCE_DIR "/" + relative; }
 
 }  // namespace tavrel_test
