@@ -6,105 +6,155 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "smb_scenarios.h"
 #include "tavrel/samba_config.h"
 #include "tavrel/samba_data.h"
-#include "tavrel_test.h"
 
 namespace {
 
 using namespace smb_scenarios;
 
-constexpr char kAuthConf[] = "/etc/smb.conf.auth";
+class SmbConf : public tavrel_test::TavrelTest {};
 
-struct InterfaceCase {
-    std::optional<std::string> address, netmask;
-    std::string written;
-    std::string error;  // the one ERROR record; "": none, and the entry is complete
-};
-void PrintTo(const InterfaceCase &c, std::ostream *os) { *os << c.address.value_or("-") << " " << c.netmask.value_or("-"); }
-
-class InterfaceEntry : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<InterfaceCase> {};
-
-TEST_P(InterfaceEntry, WritesAddressAndPrefixLength) {
-    const InterfaceCase &c = GetParam();
-    host::network_set(c.address, c.netmask);
-    char *text = nullptr;
-    std::size_t size = 0;
-    FILE *stream = open_memstream(&text, &size);
-    EXPECT_EQ(setup_default_interface(stream), c.error.empty() ? 1 : 0);
-    fclose(stream);
-    EXPECT_EQ(std::string(text, size), c.written);
-    free(text);
-    EXPECT_EQ(messages(host::Level::Error), c.error.empty() ? std::vector<std::string>{} : std::vector{c.error});
-}
-
-const std::string kNoAddress = "setup_default_interface - Failed to get IP Addr from CCS";
-
-INSTANTIATE_TEST_SUITE_P(Masks, InterfaceEntry,
-                         ::testing::Values(InterfaceCase{"10.0.0.5", "255.255.0.0", "\n\tinterfaces = 10.0.0.5/16", ""},
-                                           InterfaceCase{"10.0.0.5", "255.255.255.255", "\n\tinterfaces = 10.0.0.5/32", ""},
-                                           InterfaceCase{"10.0.0.5", "0.0.0.0", "\n\tinterfaces = 10.0.0.5/0", ""},
-                                           InterfaceCase{"10.0.0.5", "255.0.255.0", "\n\tinterfaces = 10.0.0.5/24", ""},
-                                           InterfaceCase{"10.0.0.5", "not a mask", "\n\tinterfaces = 10.0.0.5/32", ""},
-                                           InterfaceCase{std::nullopt, "255.255.255.0", "", kNoAddress},
-                                           InterfaceCase{"10.0.0.5\n", "255.255.255.0", "", kNoAddress},
-                                           InterfaceCase{"10.0.0.5", std::nullopt, "\n\tinterfaces = 10.0.0.5",
-                                                         "setup_default_interface - Failed to get netmask bit count"}));
-
-class AuthConf : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<AuthScenario> {};
-
-TEST_P(AuthConf, WritesOrLeavesFileAsDecided) {
-    const AuthScenario &s = GetParam();
-    prepare(s);
-    write(kAuthConf, kPrevious);
-    EXPECT_EQ(build_smb_conf_for_authentication(), s.result);
-    EXPECT_EQ(read(kAuthConf).value_or(""), s.file);
-    EXPECT_TRUE(std::ranges::count(log_lines(), s.logged) > 0) << s.logged;
-    // The (last) domain written is the one in force.
-    const auto at = s.file.rfind("workgroup = ") + 12;
-    if (s.result == 1) {
-        EXPECT_EQ(sm_get_current_domain_name(), s.file.substr(at, s.file.find('\n', at) - at));
+TEST_F(SmbConf, InterfaceEntryHoldsAddressAndPrefixLength) {
+    const std::string no_address = "setup_default_interface - Failed to get IP Addr from CCS";
+    const struct {
+        std::optional<std::string> address, netmask;
+        std::string written, error;  // error: the one ERROR record; "": none, and the entry is complete
+    } cases[] = {
+        {"10.0.0.5", "255.255.0.0", "\n\tinterfaces = 10.0.0.5/16", ""},
+        {"10.0.0.5", "0.0.0.0", "\n\tinterfaces = 10.0.0.5/0", ""},
+        {"10.0.0.5", "255.0.255.0", "\n\tinterfaces = 10.0.0.5/24", ""},
+        {"10.0.0.5", "not a mask", "\n\tinterfaces = 10.0.0.5/32", ""},
+        {std::nullopt, "255.255.255.0", "", no_address},
+        {"10.0.0.5\n", "255.255.255.0", "", no_address},
+        {"10.0.0.5\\", "255.255.255.0", "", no_address},
+        {"10.0.0.5", std::nullopt, "\n\tinterfaces = 10.0.0.5",
+         "setup_default_interface - Failed to get netmask bit count"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.address) + " " + ::testing::PrintToString(c.netmask));
+        host::log_clear();
+        host::network_set(c.address, c.netmask);
+        char *text = nullptr;
+        std::size_t size = 0;
+        FILE *stream = open_memstream(&text, &size);
+        EXPECT_EQ(setup_default_interface(stream), c.error.empty() ? 1 : 0);
+        fclose(stream);
+        EXPECT_EQ(std::string(text, size), c.written);
+        free(text);
+        EXPECT_EQ(messages(host::Level::Error), c.error.empty() ? std::vector<std::string>{} : std::vector{c.error});
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Situations, AuthConf, ::testing::ValuesIn(auth_scenarios()),
-                         [](const auto &test) { return test.param.name; });
-
-// Values that would end or continue a line never reach the file.
-struct LineBreaker {
-    const char *name;
-    int32_t attr;  // 0: the device's interface address; -1: the user's domain
-    const char *value;
+// One SMB authentication service; null leaves the attribute unset.
+struct Service {
+    const char *domain, *address, *hostname;
 };
-void PrintTo(const LineBreaker &c, std::ostream *os) { *os << c.name; }
 
-class AuthLineBreakers : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<LineBreaker> {};
-
-TEST_P(AuthLineBreakers, NeverReachTheFile) {
-    const LineBreaker &b = GetParam();
-    load(auth_settings("domain", {{"CORP", nullptr, "dc9.corp.example"}}));
-    if (b.attr == 0) host::network_set(b.value, "255.255.255.0");
-    if (b.attr == -1) sm_set_new_domain_name(b.value);
-    if (b.attr > 0) host::svcmon_set_text(b.attr, b.value);
-    build_smb_conf_for_authentication();
-    const std::string file = read(kAuthConf).value_or("");
-    EXPECT_EQ(file.find(b.value), std::string::npos) << file;
-    EXPECT_EQ(file.find_first_of("\r\\"), std::string::npos) << file;
+// A TOML line for the text, escaped; nothing for a null text.
+std::string toml_entry(const char *key, const char *value) {
+    if (!value) return "";
+    std::string text = std::string(key) + " = \"";
+    for (const char c : std::string_view(value))
+        text += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : std::string(1, c);
+    return text + "\"\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, AuthLineBreakers,
-                         ::testing::Values(LineBreaker{"HostnameLF", 80, "dc9\nsecurity = share"},
-                                           LineBreaker{"HostnameCR", 80, "dc9\r"},
-                                           LineBreaker{"HostnameBackslash", 80, "dc9\\"},
-                                           LineBreaker{"DomainLF", 78, "CORP\nsecurity = share"},
-                                           LineBreaker{"DomainCR", 78, "CORP\r"},
-                                           LineBreaker{"DomainBackslash", 78, "CORP\\"},
-                                           LineBreaker{"UserDomainLF", -1, "CORP\nsecurity = share"},
-                                           LineBreaker{"UserDomainBackslash", -1, "CORP\\"},
-                                           LineBreaker{"InterfaceLF", 0, "192.168.1.20\nsecurity = share"},
-                                           LineBreaker{"InterfaceBackslash", 0, "192.168.1.20\\"}),
+std::string auth_settings(const std::string &method, const std::vector<Service> &services) {
+    std::string toml = kDevice + "[smb]\nmethod = \"" + method + "\"\n";
+    for (const Service &s : services)
+        toml += "[[smb.auth]]\n" + toml_entry("domain", s.domain) + toml_entry("address", s.address) +
+                toml_entry("hostname", s.hostname);
+    return toml;
+}
+
+constexpr char kRemoved[] = "", kKept[] = "kept";
+
+struct AuthCase {
+    const char *name, *method;
+    std::vector<Service> services;
+    const char *user_domain;  // null: none handed over
+    int result;
+    std::string file;    // tests/data/smb/auth/<file>.conf; kRemoved: no file remains; kKept: the previous one stays
+    std::string logged;  // one telling "LEVEL message" line
+    bool has_interface_address = true;
+};
+void PrintTo(const AuthCase &c, std::ostream *os) { *os << c.name; }
+
+const std::vector<Service> kTwo = {{"CORP", "192.0.2.10", "dc1.corp.example"}, {"SALES", "192.0.2.20", nullptr}};
+const std::vector<Service> kCorpOnly = {{"CORP", nullptr, nullptr}};
+const std::string kBadDomain = "INFO NT Domain holds a backslash or a control character";
+const std::string kBadHostname = "ERROR get_dns_name_from_dstore - DNS name holds an invalid character.";
+const std::vector<Service> kDc9 = {{"CORP", nullptr, "dc9.corp.example"}};
+const std::string kByName = "FORCEINFO Using Hostname over its IP for host (dc9.corp.example)";
+
+const AuthCase kAuthCases[] = {
+    {"UserDomainOfService2", "domain", kTwo, "sales", 1, "UserDomainSales",
+     "LIBINFO Using passed in SMB domain name sales"},
+    {"NoUserDomainTakesService1", "domain", kTwo, nullptr, 1, "Service1Corp",
+     "DEBUG Samba server is defined with an Ipv4 Address: 192.0.2.10"},
+    {"UnconfiguredDomainTriesServices1To3", "domain",
+     {{nullptr, "192.0.2.10", nullptr}, {"bad domain", nullptr, nullptr}, {"SALES", "192.0.2.30", nullptr}}, "OTHER", 1,
+     "Service3Sales", "LIBINFO get_a_default_domain_for_SMB invalid domain for entry (2)"},
+    {"HostMethodAppendsServerDomain", "host", kTwo, "OTHER", 1, "ServerDomainAppended",
+     "WARN An unknown SMB domain name OTHER was passed in"},
+    {"IpMethodAppendsServerDomain", "ip", kTwo, "OTHER", 1, "ServerDomainAppended",
+     "FORCEINFO Cannot use LUI passed in domain"},
+    {"ZeroAddressFallsToHostname", "domain", {{"CORP", "0.0.0.0", "dc1.corp.example"}}, "CORP", 1, "HostnameResolved",
+     "LIBINFO build_smb_conf_with_hostname - Converted hostname (dc1.corp.example) to IP (192.0.2.11)"},
+    {"UnresolvableHostnameWrittenAsName", "domain", kDc9, "CORP", 1, "HostnameUnresolved", kByName},
+    {"FirstDefaultWithoutServerLeavesEmptyPair", "host",
+     {{"CORP", nullptr, nullptr}, {"SALES", nullptr, "dc2.corp.example"}}, "OTHER", 1, "FirstPairEmpty",
+     "LIBINFO get_a_default_hostname_for_SMB invalid hostname for entry (1)"},
+    {"CapitalisedMethodIsInvalid", "Domain", kTwo, "CORP", 0, kRemoved,
+     "ERROR build_smb_conf_for_authentication - Failed to get SMB Method"},
+    {"InterfaceFailureRemovesFile", "domain", kTwo, "CORP", 0, kRemoved,
+     "ERROR setup_default_interface - Failed to get IP Addr from CCS", false},
+    {"ServiceWithoutServerKeepsPrevious", "domain", kCorpOnly, "CORP", 0, kKept,
+     "WARN The SMB service [1] does not have a hostname"},
+    {"InvalidDomainWithoutServerRemovesFile", "host", {{"bad domain", nullptr, nullptr}}, nullptr, 0, kRemoved,
+     "ERROR Domain and hostname setting are incorrect"},
+    {"NoDefaultServerRemovesFile", "ip", kCorpOnly, "OTHER", 0, kRemoved,
+     "ERROR The SMB serivce has no server hostnames set"},
+    {"NoDefaultDomainRemovesFile", "domain", {}, "OTHER", 0, kRemoved, "FORCEINFO Cannot use LUI passed in domain"},
+    // Values that would end or continue a line are refused where they are
+    // read, and the build goes on as without them.
+    {"DomainLF", "domain", {{"CORP\nsecurity = share", nullptr, "dc9.corp.example"}}, nullptr, 0, kRemoved, kBadDomain},
+    {"DomainCR", "domain", {{"CORP\r", nullptr, "dc9.corp.example"}}, nullptr, 0, kRemoved, kBadDomain},
+    {"DomainBackslash", "domain", {{"CORP\\", nullptr, "dc9.corp.example"}}, nullptr, 0, kRemoved, kBadDomain},
+    {"UserDomainLF", "domain", kDc9, "CORP\nsecurity = share", 1, "HostnameUnresolved", kByName},
+    {"UserDomainBackslash", "domain", kDc9, "CORP\\", 1, "HostnameUnresolved", kByName},
+    {"AddressLF", "domain", {{"CORP", "192.0.2.10\nsecurity = share", "dc9.corp.example"}}, "CORP", 1,
+     "HostnameUnresolved", kByName},
+    {"HostnameLF", "domain", {{"CORP", nullptr, "dc9\nsecurity = share"}}, "CORP", 0, kKept, kBadHostname},
+    {"HostnameCR", "domain", {{"CORP", nullptr, "dc9\r"}}, "CORP", 0, kKept, kBadHostname},
+    {"HostnameBackslash", "domain", {{"CORP", nullptr, "dc9\\"}}, "CORP", 0, kKept, kBadHostname},
+};
+
+class AuthConf : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<AuthCase> {};
+
+TEST_P(AuthConf, WritesOrLeavesFileAsDecided) {
+    const AuthCase &c = GetParam();
+    load(auth_settings(c.method, c.services));
+    if (!c.has_interface_address) host::network_set(std::nullopt, "255.255.255.0");
+    if (c.user_domain) sm_set_new_domain_name(c.user_domain);
+    write("/etc/smb.conf.auth", kPrevious);
+    EXPECT_EQ(build_smb_conf_for_authentication(), c.result);
+    const std::string expected = c.file == kKept ? kPrevious : c.file.empty() ? "" : golden("auth/" + c.file + ".conf");
+    EXPECT_EQ(read("/etc/smb.conf.auth").value_or(""), expected);
+    EXPECT_TRUE(std::ranges::count(log_lines(), c.logged) > 0) << c.logged;
+    // The (last) domain written is the one in force.
+    const auto at = expected.rfind("workgroup = ") + 12;
+    if (c.result == 1) {
+        EXPECT_EQ(sm_get_current_domain_name(), expected.substr(at, expected.find('\n', at) - at));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Situations, AuthConf, ::testing::ValuesIn(kAuthCases),
                          [](const auto &test) { return std::string(test.param.name); });
 
 }  // namespace

@@ -11,70 +11,54 @@
 namespace {
 
 using host::Level;
-
-struct Column {
-    const char *name;
-    int (*lookup)(int);
-    std::vector<int> by_service;  // attribute id of services 1, 2, ...
-    const char *default_what;     // as its default message names it; null: no message
-};
-void PrintTo(const Column &c, std::ostream *os) { *os << c.name; }
-
-class ServiceColumn : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Column> {};
-
-TEST_P(ServiceColumn, EveryRowGivesItsAttribute) {
-    const Column &c = GetParam();
-    for (std::size_t i = 0; i < c.by_service.size(); ++i)
-        EXPECT_EQ(c.lookup(static_cast<int>(i) + 1), c.by_service[i]) << "service " << i + 1;
-    EXPECT_TRUE(logs().empty());
-}
-
-TEST_P(ServiceColumn, UnknownServiceGetsService1sWithMessage) {
-    const Column &c = GetParam();
-    const int unknown[] = {0, -1, static_cast<int>(c.by_service.size()) + 1};
-    std::vector<std::string> expected;
-    for (const int service : unknown) {
-        EXPECT_EQ(c.lookup(service), c.by_service[0]);
-        if (c.default_what)
-            expected.push_back(std::string("FORCEINFO Unable to find ") + c.default_what + " for service [" +
-                               std::to_string(service) + "], using default");
-    }
-    EXPECT_EQ(log_lines(), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Tables, ServiceColumn,
-    ::testing::Values(
-        Column{"AuthDomain", sm_get_smb_auth_domain_from_service, {78, 82, 85, 88, 91, 94, 97, 100, 103}, nullptr},
-        Column{"AuthIP", sm_get_smb_auth_IP_from_service, {79, 83, 86, 89, 92, 95, 98, 101, 104},
-               "IP address"},
-        Column{"AuthHostname", sm_get_smb_auth_hostname_from_service, {80, 84, 87, 90, 93, 96, 99, 102, 105},
-               "hostname"},
-        Column{"FilingServer", sm_get_smb_filing_servername_from_service, {258, 259, 260, 261, 262, 351},
-               "server name"},
-        Column{"FilingProtocol", sm_get_smb_protocol_from_service, {288, 289, 290, 291, 292, 357},
-               "protocol type"},
-        Column{"FilingShare", sm_get_smb_sharename_from_service, {278, 279, 280, 281, 282, 355},
-               "sharename"}),
-    [](const auto &test) { return std::string(test.param.name); });
+using Lines = std::vector<std::string>;
 
 class SmbLookups : public tavrel_test::TavrelTest {};
 
-TEST_F(SmbLookups, FilingPortAndProtocol) {
+TEST_F(SmbLookups, EveryRowGivesItsAttributeAnyOtherIdService1s) {
+    const struct {
+        int (*lookup)(int);
+        std::vector<int> by_service;  // attribute id of services 1, 2, ...
+        const char *default_what;     // as its default message names it; null: no message
+    } columns[] = {
+        {sm_get_smb_auth_domain_from_service, {78, 82, 85, 88, 91, 94, 97, 100, 103}, nullptr},
+        {sm_get_smb_auth_IP_from_service, {79, 83, 86, 89, 92, 95, 98, 101, 104}, "IP address"},
+        {sm_get_smb_auth_hostname_from_service, {80, 84, 87, 90, 93, 96, 99, 102, 105}, "hostname"},
+        {sm_get_smb_filing_servername_from_service, {258, 259, 260, 261, 262, 351}, "server name"},
+        {sm_get_smb_protocol_from_service, {288, 289, 290, 291, 292, 357}, "protocol type"},
+        {sm_get_smb_sharename_from_service, {278, 279, 280, 281, 282, 355}, "sharename"},
+    };
+    for (const auto &c : columns) {
+        SCOPED_TRACE(c.by_service[0]);
+        host::log_clear();
+        for (std::size_t i = 0; i < c.by_service.size(); ++i)
+            EXPECT_EQ(c.lookup(static_cast<int>(i) + 1), c.by_service[i]) << "service " << i + 1;
+        EXPECT_TRUE(logs().empty());
+        Lines expected;
+        for (const int service : {0, -1, static_cast<int>(c.by_service.size()) + 1}) {
+            EXPECT_EQ(c.lookup(service), c.by_service[0]);
+            if (c.default_what)
+                expected.push_back(std::string("FORCEINFO Unable to find ") + c.default_what + " for service [" +
+                                   std::to_string(service) + "], using default");
+        }
+        EXPECT_EQ(log_lines(), expected);
+    }
+}
+
+TEST_F(SmbLookups, FilingPortOfEveryServiceAndSmbProtocol) {
     const int port_attrs[] = {263, 264, 265, 266, 267, 352};
+    int port = 0;
     for (int service = 1; service <= 6; ++service) {
         host::svcmon_set_address(port_attrs[service - 1], "", 440 + service);
-        int port = 0;
         EXPECT_EQ(get_port_number_for_filing_service(service, &port), 1);
         EXPECT_EQ(port, 440 + service);
     }
     host::svcmon_unset(263);
     host::log_clear();
-    int port = 7;
-    EXPECT_EQ(get_port_number_for_filing_service(7, &port), 0);
+    EXPECT_EQ(get_port_number_for_filing_service(7, &port), 0);  // no such service: nothing said
     EXPECT_TRUE(logs().empty());
     EXPECT_EQ(get_port_number_for_filing_service(1, &port), 0);
-    EXPECT_EQ(port, 7);
+    EXPECT_EQ(port, 446);  // as it was
     EXPECT_TRUE(logged(Level::Warn, "get_port_number_for_filing_service(): Unable to access Data Store to obtain "
                                     "port number"));
     host::svcmon_set_integer(288, 4);
@@ -103,38 +87,29 @@ TEST_F(SmbLookups, DomainOfEveryServiceCaseBlindUnreadableNamedByIndex) {
         host::svcmon_set_text(domain_attrs[service - 1], "Dom" + std::to_string(service));
     for (int service = 1; service <= 9; ++service)
         EXPECT_EQ(sm_get_smb_auth_service_from_domain_name(("DOM" + std::to_string(service)).c_str()), service);
-    for (int index = 0; index < 7; ++index) host::svcmon_unset(domain_attrs[index]);
+    host::svcmon_unset(78);
+    host::svcmon_unset(82);
     host::log_clear();
-    EXPECT_EQ(sm_get_smb_auth_service_from_domain_name("dom8"), 8);
-    std::vector<std::string> warnings;
-    for (int index = 0; index < 7; ++index)
-        warnings.push_back("Could not retrieve domain number " + std::to_string(index) + " from datastore for SMB");
-    EXPECT_EQ(messages(Level::Warn), warnings);
+    EXPECT_EQ(sm_get_smb_auth_service_from_domain_name("dom3"), 3);
+    EXPECT_EQ(messages(Level::Warn), (Lines{"Could not retrieve domain number 0 from datastore for SMB",
+                                            "Could not retrieve domain number 1 from datastore for SMB"}));
 }
 
-TEST_F(SmbLookups, ServerFirstMatchCaseBlindUnreadableNamedByIndex) {
-    host::svcmon_set_text(260, "nas.corp");
-    host::svcmon_set_text(351, "NAS.corp");
-    EXPECT_EQ(get_filing_service_index_from_server_name("NAS.CORP"), 3);
-    EXPECT_EQ(messages(Level::Warn),
-              (std::vector<std::string>{"Could not retrieve servername (0) from datastore for SMB",
-                                        "Could not retrieve servername (1) from datastore for SMB"}));
-    host::svcmon_unset(260);
-    EXPECT_EQ(get_filing_service_index_from_server_name("nas.corp"), 6);
-}
-
-TEST_F(SmbLookups, ServerAndShareFirstMatchOrWithoutShareLastMatch) {
-    for (const int attr : {258, 259, 260, 261, 262, 351}) host::svcmon_set_text(attr, attr == 259 ? "other" : "nas");
-    host::svcmon_set_text(278, "scans");
-    host::svcmon_set_text(280, "Faxes");
-    host::svcmon_set_text(282, "faxes");
-    EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("NAS", "FAXES"), 3);
+TEST_F(SmbLookups, ServerSearchesFirstMatchCaseBlindWithoutShareLastMatch) {
+    // Service 1 unreadable, 2 another server; 3, 4 and 6 the same server, 4 without a share.
+    for (const auto &[attr, text] : {std::pair{259, "other"}, {260, "nas"}, {261, "Nas"}, {351, "NAS"}, {280, "Faxes"},
+                                     {355, "faxes"}})
+        host::svcmon_set_text(attr, text);
+    EXPECT_EQ(get_filing_service_index_from_server_name("NAS"), 3);
+    EXPECT_EQ(messages(Level::Warn), Lines{"Could not retrieve servername (0) from datastore for SMB"});
+    EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", "FAXES"), 3);
     EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", "none"), 0);
     EXPECT_TRUE(logged(Level::Warn, "Couldn't get sharename (3), from datastore for SMB"));
     host::log_clear();
     EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", nullptr), 6);
-    EXPECT_EQ(messages(Level::ForceInfo).size(), 5u);
-    EXPECT_TRUE(logged(Level::ForceInfo, "No volume used to compare with server name for index 5"));
+    EXPECT_EQ(messages(Level::ForceInfo), (Lines{"No volume used to compare with server name for index 2",
+                                                 "No volume used to compare with server name for index 3",
+                                                 "No volume used to compare with server name for index 5"}));
 }
 
 }  // namespace

@@ -3,36 +3,67 @@
 // is opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "smb_scenarios.h"
 #include "tavrel/SambaConfig.h"
-#include "tavrel_test.h"
 
 namespace {
 
 using namespace smb_scenarios;
 using host::Level;
+using Lines = std::vector<std::string>;
 
 constexpr char kFilingConf[] = "/etc/smb.conf.file";
+const std::string kInterfaces = "\n\tinterfaces = 192.168.1.20/24";
 
-class FilingConf : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<FilingScenario> {};
+struct FilingCase {
+    const char *name;      // the file it writes: tests/data/smb/file/<name>.conf
+    const char *resolve;   // config-server values as TOML; null: the key is absent
+    const char *ntlmv2;
+    const char *server, *path;
+    std::string logged;    // one telling "LEVEL message" line
+};
+void PrintTo(const FilingCase &c, std::ostream *os) { *os << c.name; }
 
-TEST_P(FilingConf, WritesFile) {
-    const FilingScenario &s = GetParam();
-    load(s.settings());
-    std::string server = s.server, folder = s.path;
-    EXPECT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
-    EXPECT_EQ(read(kFilingConf), s.file());
-    EXPECT_EQ(folder.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
-    const bool named = s.written_server == s.server && s.server != "10.1.2.3";
-    EXPECT_EQ(logged(Level::ForceInfo, "Using NETBIOS name over its IP for server (" + s.server + ")"), named);
+std::string filing_settings(const char *resolve, const char *ntlmv2) {
+    std::string toml = kDevice + "[config]\n";
+    if (resolve) toml += "\"services[scan2file].resolveHostname\" = " + std::string(resolve) + "\n";
+    if (ntlmv2) toml += "\"services[scan2file].SMBSecurity.NTLMv2Only\" = " + std::string(ntlmv2) + "\n";
+    return toml;
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, FilingConf, ::testing::ValuesIn(filing_scenarios()),
-                         [](const auto &test) { return test.param.name; });
+const std::string kByAddress = "LIBINFO build_smb_conf_for_filing - Using IP address 10.1.2.3 provided for Server";
+
+const FilingCase kFilingCases[] = {
+    {"AddressWithBackslashPath", "true", nullptr, "10.1.2.3", "scans\\dept", kByAddress},
+    {"RootedPathNtlmv2On", "true", "true", "10.1.2.3", "/scans", kByAddress},
+    {"TrailingBackslashNtlmv2Off", "true", "false", "10.1.2.3", "scans\\", kByAddress},
+    {"NameResolvedByDefault", nullptr, nullptr, "files.corp.example", "s",
+     "LIBINFO build_smb_conf_for_filing - Converted server name (files.corp.example) to IP (192.0.2.30)"},
+    {"ResolvingOff", "false", nullptr, "files.corp.example", "s",
+     "LIBINFO build_smb_conf_for_filing - Failed to get IP address for sever for (files.corp.example),"},
+    {"UnresolvableNtlmv2Unreadable", "true", "\"yes\"", "nas9", "s",
+     "FORCEINFO Using NETBIOS name over its IP for server (nas9)"},
+};
+
+class FilingConf : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<FilingCase> {};
+
+TEST_P(FilingConf, WritesFile) {
+    const FilingCase &c = GetParam();
+    load(filing_settings(c.resolve, c.ntlmv2));
+    std::string server = c.server, folder = c.path;
+    EXPECT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
+    EXPECT_EQ(read(kFilingConf), golden("file/" + std::string(c.name) + ".conf"));
+    EXPECT_EQ(folder.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
+    EXPECT_TRUE(std::ranges::count(log_lines(), c.logged) > 0) << c.logged;
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, FilingConf, ::testing::ValuesIn(kFilingCases),
+                         [](const auto &test) { return std::string(test.param.name); });
 
 // Sends every entry to a text instead of the stream; fopen is watched.
 struct Capturing : SambaConfig {
@@ -52,67 +83,59 @@ struct Capturing : SambaConfig {
 };
 
 TEST_F(FilingConf, ReplacedFwriteGetsAllButInterfaceEntry) {
-    const FilingScenario s = filing_scenarios()[0];
-    load(s.settings());
+    load(filing_settings("true", nullptr));
     Capturing config;
     char server[] = "10.1.2.3", folder[] = "scans\\dept";
     EXPECT_EQ(config.build_smb_conf_for_filing(server, folder), 0);
-    std::string expected = s.file();
+    std::string expected = golden("file/AddressWithBackslashPath.conf");
     EXPECT_EQ(config.text, expected.erase(expected.find(kInterfaces), kInterfaces.size()));
     EXPECT_EQ(read(kFilingConf), kInterfaces);
-    EXPECT_EQ(config.opened, std::vector<std::string>{path(kFilingConf)});
+    EXPECT_EQ(config.opened, Lines{path(kFilingConf)});
 }
 
 TEST_F(FilingConf, FailedOpenFlushOrCloseIsFailure) {
-    load(filing_scenarios()[0].settings());
+    load(filing_settings("true", nullptr));
+    char server[] = "10.1.2.3", folder[] = "scans";
     for (const bool flush_fails : {true, false}) {
         Capturing config;
         (flush_fails ? config.flush_result : config.close_result) = EOF;
-        char server[] = "10.1.2.3", folder[] = "scans";
         EXPECT_EQ(config.build_smb_conf_for_filing(server, folder), -1);
     }
     setenv("TAVREL_ROOT", (root() + "/missing").c_str(), 1);
-    char server[] = "10.1.2.3", folder[] = "scans";
     EXPECT_EQ(build_smb_conf_for_filing(server, folder), -1);
-    EXPECT_EQ(messages(Level::Error),
-              (std::vector<std::string>{"build_smb_conf_for_filing - Failed to write /etc/smb.conf.file",
-                                        "build_smb_conf_for_filing - Failed to close /etc/smb.conf.file",
-                                        "Unable to open SMB configuration file"}));
+    EXPECT_EQ(messages(Level::Error), (Lines{"build_smb_conf_for_filing - Failed to write /etc/smb.conf.file",
+                                             "build_smb_conf_for_filing - Failed to close /etc/smb.conf.file",
+                                             "Unable to open SMB configuration file"}));
 }
 
-struct Refusal {
-    const char *name;
-    const char *server, *path;
-    std::string error;
-};
-void PrintTo(const Refusal &c, std::ostream *os) { *os << c.name; }
-
-class FilingRefusal : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(FilingRefusal, TouchesNothing) {
-    const Refusal &r = GetParam();
+// Refused before anything is opened: one error, the previous file and the
+// caller's path as they were.
+TEST_F(FilingConf, RefusesBadArgumentsTouchingNothing) {
+    const std::string long_server(256, 'n');
+    const struct {
+        const char *server, *path, *error;
+    } refusals[] = {
+        {nullptr, "s\\d", "No server given"},
+        {"", "s\\d", "No server given"},
+        {long_server.c_str(), "s\\d", "The server is longer than 255 characters"},
+        {"nas\nsecurity = share", "s\\d", "The server holds a control character"},
+        {"nas\r", "s\\d", "The server holds a control character"},
+        {"nas\\", "s\\d", "The server holds a backslash"},
+        {"dom\\nas", "s\\d", "The server holds a backslash"},
+        {"nas", nullptr, "No path given"},
+        {"nas", "s\\d\npath = /etc", "The path holds a control character"},
+        {"nas", "s\\d\r", "The path holds a control character"},
+    };
     write(kFilingConf, kPrevious);
-    std::string server = r.server ? r.server : "", folder = r.path ? r.path : "";
-    EXPECT_EQ(build_smb_conf_for_filing(r.server ? server.data() : nullptr, r.path ? folder.data() : nullptr), -1);
-    EXPECT_EQ(read(kFilingConf), kPrevious);
-    EXPECT_EQ(folder, r.path ? r.path : "");
-    EXPECT_EQ(log_lines(), std::vector<std::string>{"ERROR build_smb_conf_for_filing - " + r.error});
+    for (const auto &r : refusals) {
+        SCOPED_TRACE(r.error);
+        host::log_clear();
+        std::string server = r.server ? r.server : "", folder = r.path ? r.path : "";
+        EXPECT_EQ(build_smb_conf_for_filing(r.server ? server.data() : nullptr, r.path ? folder.data() : nullptr), -1);
+        EXPECT_EQ(read(kFilingConf), kPrevious);
+        EXPECT_EQ(folder, r.path ? r.path : "");
+        EXPECT_EQ(log_lines(), Lines{"ERROR build_smb_conf_for_filing - " + std::string(r.error)});
+    }
 }
-
-const std::string kLongServer(256, 'n');
-
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, FilingRefusal,
-    ::testing::Values(Refusal{"NullServer", nullptr, "s\\d", "No server given"},
-                      Refusal{"EmptyServer", "", "s\\d", "No server given"},
-                      Refusal{"LongServer", kLongServer.c_str(), "s\\d", "The server is longer than 255 characters"},
-                      Refusal{"ServerLF", "nas\nsecurity = share", "s\\d", "The server holds a control character"},
-                      Refusal{"ServerCR", "nas\r", "s\\d", "The server holds a control character"},
-                      Refusal{"ServerTrailingBackslash", "nas\\", "s\\d", "The server holds a backslash"},
-                      Refusal{"ServerBackslash", "dom\\nas", "s\\d", "The server holds a backslash"},
-                      Refusal{"NullPath", "nas", nullptr, "No path given"},
-                      Refusal{"PathLF", "nas", "s\\d\npath = /etc", "The path holds a control character"},
-                      Refusal{"PathCR", "nas", "s\\d\r", "The path holds a control character"}),
-    [](const auto &test) { return std::string(test.param.name); });
 
 }  // namespace
