@@ -78,6 +78,7 @@ struct State {
     std::optional<uint32_t> auth_service;
     Text new_realm, current_realm, krb_server, krb_address;
     std::optional<uint32_t> krb_auth_service;
+    std::map<std::string, std::string> places;  // key -> "FILE:LINE:COL", for messages
 };
 
 using ConfigValue = std::variant<bool, int64_t, std::string>;

@@ -64,6 +64,7 @@ public:
         : loader_(loader), table_(table), name_(std::move(name)), where_(place(table, fallback)) {}
 
     const toml::source_region &where() const { return where_; }
+    const toml::table &table_node() const { return table_; }
     const Loader &loader() const { return loader_; }
     const std::string &name() const { return name_; }
 
@@ -344,6 +345,13 @@ void read_state(Fields &f, Settings &s) {
     state.krb_server = f.text("krb_server");
     state.krb_address = f.text("krb_address");
     state.krb_auth_service = f.uint32("krb_auth_service");
+    // The library judges these values only when the tool hands them over;
+    // keep where each stands so that a refusal can name its place.
+    for (const auto &[key, node] : f.table_node()) {
+        const toml::source_region &where = place(node, f.where());
+        state.places[std::string(key.str())] = s.file + ':' + std::to_string(where.begin.line) + ':' +
+                                               std::to_string(where.begin.column);
+    }
     s.state = state;
 }
 

@@ -31,13 +31,16 @@ TEST_F(ToolState, OneCharacterDomainFailsAndLeavesTheMarker) {
 }
 
 // A value the library refuses is a settings error, and the command does not run.
-TEST_F(ToolState, RefusedStateIsASettingsErrorNamingTheFile) {
+TEST_F(ToolState, RefusedStateIsASettingsErrorNamingItsPlace) {
     for (const std::string &value : {"current_hostname = \"" + std::string(256, 'h') + "\"",
                                     std::string("current_address = \"192.168.100.200:65535:1\""),
                                     std::string("krb_auth_service = 4")}) {
         const auto run = handoff(value + "\n", "alice\nCORP\n");
         EXPECT_EQ(run.status, 2) << value;
-        EXPECT_NE(run.err.find("tavrel: " + path("/s.toml") + ": [state] "), std::string::npos) << run.err;
+        const std::string key = value.substr(0, value.find(' '));
+        const std::string expected = "tavrel: " + path("/s.toml") + ":2:" + std::to_string(key.size() + 4) +
+                                     ": [state] " + key + ": the library refuses this value\n";
+        EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "") << value;
     }
 }

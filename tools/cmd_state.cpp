@@ -59,8 +59,9 @@ int apply_state(Context &ctx) {
     if (!ctx.settings.state) return kSuccess;
     for (const StateKey &entry : kStateKeys) {
         if (entry.apply(*ctx.settings.state).value_or(1) == 1) continue;
-        const std::string file = ctx.settings.file.empty() ? "settings" : ctx.settings.file;
-        std::cerr << "tavrel: " << file << ": [state] " << entry.key << ": the library refuses this value\n";
+        const auto place = ctx.settings.state->places.find(std::string(entry.key));
+        const std::string where = place != ctx.settings.state->places.end() ? place->second : ctx.settings.file;
+        std::cerr << "tavrel: " << where << ": [state] " << entry.key << ": the library refuses this value\n";
         return kUsage;
     }
     return kSuccess;
