@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -96,10 +95,8 @@ bool get_netmask_bit_count(std::span<char> dst) {
     char mask[sizeof(CnPmCfg::text)];
     if (!read_interface_value(CN_PM_INDEX_NETMASK, mask)) return false;
     // At most two digits: the prefix length is 0 to 32.
-    const auto [end, error] = std::to_chars(dst.data(), dst.data() + dst.size() - 1, prefix_length(inet_addr(mask)));
-    if (error != std::errc()) return false;
-    *end = '\0';
-    return true;
+    const int written = snprintf(dst.data(), dst.size(), "%d", static_cast<int>(prefix_length(inet_addr(mask))));
+    return written > 0 && static_cast<std::size_t>(written) < dst.size();
 }
 
 // The SMB method of attribute 81 into method: "ip", "host" or "domain".
