@@ -3,35 +3,16 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-
-#include "settings.h"
-#include "svcmon.h"
+#include <sstream>
 
 extern char **environ;
 
 namespace tavrel_test {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Reads and closes a file. Programs write into unlinked temporary files, not
-// pipes, so a chatty one (wpa_supplicant -dd) never blocks on a full pipe.
-std::string contents(std::FILE *file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-    std::fclose(file);
-    return text;
-}
-
-}  // namespace
 
 void TavrelTest::SetUp() {
     host::reset();
@@ -54,8 +35,9 @@ void TavrelTest::TearDown() {
 }
 
 std::optional<std::string> TavrelTest::read(const std::string &fixed) const {
-    std::FILE *file = std::fopen(path(fixed).c_str(), "rb");
-    return file ? std::optional(contents(file)) : std::nullopt;
+    std::ifstream in(path(fixed), std::ios::binary);
+    if (!in) return std::nullopt;
+    return (std::ostringstream() << in.rdbuf()).str();
 }
 
 void TavrelTest::write(const std::string &fixed, const std::string &text, mode_t mode) const {
@@ -64,15 +46,14 @@ void TavrelTest::write(const std::string &fixed, const std::string &text, mode_t
     ::chmod(path(fixed).c_str(), mode);
 }
 
-void TavrelTest::load(const std::string &toml) const {
-    host::apply_settings(host::load_settings_text(toml, "test.toml"));
-    host::log_set_echo(host::Echo::Quiet);
+mode_t TavrelTest::mode_of(const std::string &fixed) const {
+    struct stat st;
+    return ::stat(path(fixed).c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 std::vector<std::string> TavrelTest::messages(host::Level level) const {
     std::vector<std::string> out;
-    for (const auto &r : logs())
-        if (r.level == level) out.push_back(r.message);
+    for (const auto &r : logs()) if (r.level == level) out.push_back(r.message);
     return out;
 }
 
@@ -82,27 +63,27 @@ std::vector<std::string> TavrelTest::log_lines() const {
     return out;
 }
 
+// The program writes into GoogleTest's captures, which are temporary files,
+// not pipes: a chatty one (wpa_supplicant -dd) never blocks on a full pipe.
 ToolRun run_program(const std::vector<std::string> &argv) {
-    ToolRun result;
-    std::FILE *out = std::tmpfile(), *err = std::tmpfile();
-    if (out == nullptr || err == nullptr) return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
-    posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
     std::vector<char *> args;
     for (const auto &a : argv) args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    ToolRun result;
     pid_t pid;
     int status = 0;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0 && waitpid(pid, &status, 0) == pid)
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     else
-        std::fprintf(err, "cannot run %s", argv[0].c_str());
+        std::fprintf(stderr, "cannot run %s", args[0]);
     posix_spawn_file_actions_destroy(&actions);
-    result.out = contents(out);
-    result.err = contents(err);
+    result.out = testing::internal::GetCapturedStdout();
+    result.err = testing::internal::GetCapturedStderr();
     return result;
 }
 
@@ -113,27 +94,9 @@ ToolRun run_tool(const std::vector<std::string> &args) {
 }
 
 std::string capture_stderr(const std::function<void()> &f) {
-    std::FILE *file = std::tmpfile();
-    if (file == nullptr) return {};
-    std::fflush(stderr);
-    const int saved = dup(2);
-    dup2(fileno(file), 2);
+    testing::internal::CaptureStderr();
     f();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    return contents(file);
-}
-
-std::string record_text(int32_t id) {
-    SvcMonAttr *r = SvcMon_GetAttr(id);
-    if (r == nullptr) return "none";
-    const bool text = r->type == SVCMON_TYPE_TEXT || r->type == SVCMON_TYPE_ADDRESS;
-    const std::string value = text ? "'" + std::string(r->value.text) + "'" : std::to_string(r->value.integer);
-    std::string out = std::to_string(r->type) + " " + std::to_string(r->attr_id) + " " + value + " " +
-                      std::to_string(r->port);
-    SvcMon_Free(r);
-    return out;
+    return testing::internal::GetCapturedStderr();
 }
 
 }  // namespace tavrel_test

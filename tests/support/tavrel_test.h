@@ -8,13 +8,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "host_control.h"
+#include "settings.h"
 
 namespace tavrel_test {
 
@@ -29,17 +29,10 @@ protected:
     // Contents of a written file; nullopt when it does not exist.
     std::optional<std::string> read(const std::string &fixed) const;
     void write(const std::string &fixed, const std::string &text, mode_t mode = 0644) const;
-    bool exists(const std::string &fixed) const {
-        struct stat st;
-        return ::lstat(path(fixed).c_str(), &st) == 0;
-    }
-    mode_t mode_of(const std::string &fixed) const {
-        struct stat st;
-        return ::stat(path(fixed).c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
-    }
+    mode_t mode_of(const std::string &fixed) const;  // 0 when it does not exist
 
     // Loads a settings snapshot (TOML text) into the host platform.
-    void load(const std::string &toml) const;
+    void load(const std::string &toml) const { host::apply_settings(host::load_settings_text(toml, "test.toml")); }
 
     const std::vector<host::LogRecord> &logs() const { return host::log_records(); }
     // Messages at a level, in order.
@@ -47,7 +40,7 @@ protected:
     // All records as "LEVEL message" lines, in order: for whole-sequence checks.
     std::vector<std::string> log_lines() const;
     bool logged(host::Level level, const std::string &message) const {
-        return std::ranges::any_of(logs(), [&](const auto &r) { return r.level == level && r.message == message; });
+        return std::ranges::count(messages(level), message) > 0;
     }
     // True when no record's message contains the text (for secrets).
     bool nowhere_in_log(const std::string &text) const {
@@ -59,20 +52,13 @@ private:
 };
 
 // Runs a program (not through a shell) with standard input /dev/null.
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
+struct ToolRun { int status = -1; std::string out, err; };
 ToolRun run_program(const std::vector<std::string> &argv);
 // Runs the tavrel tool with the arguments.
 ToolRun run_tool(const std::vector<std::string> &args);
 
 // Everything f writes to standard error (file descriptor 2).
 std::string capture_stderr(const std::function<void()> &f);
-
-// The service monitor's record for an id as "TYPE ECHOED-ID VALUE PORT" (a
-// text value in quotes), or "none"; the record is returned.
-std::string record_text(int32_t id);
 
 // A text of n copies of c.
 inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c); }
