@@ -2,12 +2,10 @@
 // descriptor, what it changes in the remembered settings, and where it
 // leaves the descriptor.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <string>
 
 #include "tavrel/general_utilities.h"
 #include "tavrel/kerberos_data.h"
@@ -23,7 +21,7 @@ struct HandoffCase {
     bool kerberos;
     std::string request;
     int result;
-    const char *new_name;  // the new domain or realm afterwards ("OLD": left as it was)
+    const char *new_name;  // the new domain or realm afterwards ("": left as it was)
     std::string log_line;  // a record the hand-off must log, or ""
     off_t offset;          // where the descriptor is left
 };
@@ -31,21 +29,14 @@ void PrintTo(const HandoffCase &c, std::ostream *os) { *os << c.name; }
 
 class Handoff : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<HandoffCase> {};
 
-// A request of n bytes: a user name and a domain, padded with line feeds.
-std::string padded(std::size_t n) { return "alice\nHOME\n" + repeat(n - 11, '\n'); }
-
 TEST_P(Handoff, ResultNewNameAndOffset) {
     const HandoffCase &c = GetParam();
     sm_set_current_domain_name("CORP");
     sm_set_current_realm_name("CORP.EXAMPLE");
-    sm_set_new_domain_name("OLD");
-    sm_set_new_realm_name("OLD");
-    host::log_clear();
     // Regular files and memfds alike; the request is left at its end, so the
     // hand-off has to rewind it itself.
     const int fd = c.kerberos ? memfd_create("request", 0)
                               : ::open(path("/request").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, c.request.data(), c.request.size()), static_cast<ssize_t>(c.request.size()));
 
     EXPECT_EQ(c.kerberos ? handle_kerberos_info_from_caller(fd) : handle_smb_info_from_caller(fd), c.result);
@@ -53,32 +44,26 @@ TEST_P(Handoff, ResultNewNameAndOffset) {
     EXPECT_EQ(lseek(fd, 0, SEEK_CUR), c.offset);
     close(fd);
     const auto lines = log_lines();
-    if (!c.log_line.empty()) {
-        EXPECT_NE(std::ranges::find(lines, c.log_line), lines.end()) << c.log_line;
-    }
-    if (c.kerberos) {
-        EXPECT_EQ(lines.front(), "LIBENTER handle_kerberos_info_from_caller");
-        EXPECT_EQ(lines.back(), "LIBRETURN handle_kerberos_info_from_caller");
-    }
+    EXPECT_TRUE(c.log_line.empty() || std::ranges::count(lines, c.log_line) == 1) << c.log_line;
+    // Only the Kerberos hand-off traces its entry and every return.
+    EXPECT_EQ(!lines.empty() && lines.front() == "LIBENTER handle_kerberos_info_from_caller" &&
+                  lines.back() == "LIBRETURN handle_kerberos_info_from_caller", c.kerberos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, Handoff,
     ::testing::Values(
-        HandoffCase{"NewDomain", false, "alice\nHOME\n", 1, "HOME", "", 0},
-        HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "OLD", "", 0},
-        HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "OLD", "", 0},
-        HandoffCase{"LeadingEmptyLines", true, "\n\nalice\n\nHOME.EXAMPLE\n", 1, "HOME.EXAMPLE", "", 0},
-        HandoffCase{"Exactly774Bytes", false, padded(774), 1, "HOME", "", 0},
-        HandoffCase{"Over774Bytes", false, padded(775), 0, "OLD", "WARN More bytes on IPC fd then expected for SMB", 775},
-        HandoffCase{"UserName256", true, repeat(256) + "\nHOME", 1, "HOME", "", 0},
-        HandoffCase{"UserName257", true, repeat(257) + "\nHOME", 0, "OLD", "WARN Couldn't retrieve request username for Kerberos", 262},
-        HandoffCase{"EmptyRequest", false, "", 0, "OLD", "WARN Couldn't retrieve request username for SMB", 0},
-        HandoffCase{"OnlyUserKerberos", true, "alice\n", 1, "OLD", "FORCEINFO A null realm was passed in by user for Kerberos", 0},
+        HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "", "", 0},
+        HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "", "", 0},
+        HandoffCase{"Exactly774Bytes", false, "alice\nHOME\n" + repeat(763, '\n'), 1, "HOME", "", 0},
+        HandoffCase{"Over774Bytes", false, "alice\nHOME\n" + repeat(764, '\n'), 0, "", "WARN More bytes on IPC fd then expected for SMB", 775},
+        HandoffCase{"LeadingEmptyLinesAndUserName256", true, "\n\n" + repeat(256) + "\n\nHOME.EXAMPLE\n", 1, "HOME.EXAMPLE", "", 0},
+        HandoffCase{"UserName257", true, repeat(257) + "\nHOME", 0, "", "WARN Couldn't retrieve request username for Kerberos", 262},
+        HandoffCase{"EmptyRequest", false, "", 0, "", "WARN Couldn't retrieve request username for SMB", 0},
+        HandoffCase{"OnlyUserKerberos", true, "alice\n", 1, "", "FORCEINFO A null realm was passed in by user for Kerberos", 0},
         HandoffCase{"OnlyUserSmb", false, "alice", 1, "\n", "FORCEINFO A null domain was passed in by user for SMB", 0},
         HandoffCase{"OneCharacterDomain", false, "alice\nC\n", 0, "\n", "WARN Couldn't retrieve domain for SMB from user", 8},
-        HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", "FORCEINFO Could not get the default realm for Kerberos", 0},
-        HandoffCase{"TooLongDomain", false, "alice\n" + repeat(256), 0, "\n", "FORCEINFO Could not get the default NT Domain for SMB", 262}),
+        HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", "FORCEINFO Could not get the default realm for Kerberos", 0}),
     [](const auto &p) { return std::string(p.param.name); });
 
 class HandoffDescriptor : public tavrel_test::TavrelTest {};
@@ -90,9 +75,8 @@ TEST_F(HandoffDescriptor, NegativeOrClosedIsRefused) {
         EXPECT_EQ(handle_smb_info_from_caller(fd), 0);
         EXPECT_EQ(handle_kerberos_info_from_caller(fd), 0);
     }
-    const std::string smb = "bad FD retrieved from IPC message for SMB";
-    const std::string krb = "bad FD retrieved from IPC message for Kerberos";
-    EXPECT_EQ(messages(host::Level::Warn), (std::vector{smb, krb, smb, krb}));
+    const std::string bad = "bad FD retrieved from IPC message for ";
+    EXPECT_EQ(messages(host::Level::Warn), (std::vector{bad + "SMB", bad + "Kerberos", bad + "SMB", bad + "Kerberos"}));
 }
 
 }  // namespace
