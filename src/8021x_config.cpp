@@ -233,6 +233,10 @@ bool refused(const ValueLine &line, std::string_view value, Form form) {
     return false;
 }
 
+// wpa_supplicant reads a line of its configuration into 2000 bytes, line
+// feed and NUL included; a longer line makes it refuse the whole file.
+constexpr std::size_t kLongestLine = 1998;
+
 // Key, value and line feed; the value between double quotes unless the form
 // is bare or the value goes out in hex. An absent value is written as
 // nothing.
@@ -243,6 +247,12 @@ bool put_value_line(FILE *stream, const ValueLine &line, const char *value, Form
                      v.find('"') != std::string_view::npos;
     const bool quoted = form == Form::quoted && !hex;
     const Family &family = *line.family;
+    if (std::string_view(line.key).size() + (hex ? 2 * v.size() : v.size()) + (quoted ? 2 : 0) > kLongestLine) {
+        const std::string_view name = key_name(line.key);
+        TLOG(logSpecWarn, "Value for [%.*s] is too long for a config file line; not written to config file",
+             static_cast<int>(name.size()), name.data());
+        return false;
+    }
 
     if (!put_fixed(stream, family, line.key) || (quoted && !put_fixed(stream, family, "\""))) return false;
     if (line.announce.format) say(logSpecDebug, line.announce, value);

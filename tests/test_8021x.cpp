@@ -3,7 +3,6 @@
 // wpa_supplicant read), and what a failed build logs and leaves behind (the
 // previous file, untouched). No secret a test passes in may reach the log.
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <iterator>
 
@@ -94,8 +93,7 @@ TEST_P(File, IsWrittenWholeAndPrivate) {
     const std::string path = GetParam().name.starts_with("wired") ? CF_IO_WIRED_CONF_PATH : CF_IO_WIRELESS_CONF_PATH;
     write(path, "previous\n", 0644);
     EXPECT_EQ(GetParam().build(), 1u);
-    std::ifstream expected(tavrel_test::source_path("tests/data/8021x/" + GetParam().name + ".conf"), std::ios::binary);
-    EXPECT_EQ(read(path), std::string(std::istreambuf_iterator<char>(expected), {}));
+    EXPECT_EQ(read(path), tavrel_test::source_text("tests/data/8021x/" + GetParam().name + ".conf"));
     EXPECT_EQ(mode_of(path), 0600u);
 }
 
@@ -115,6 +113,9 @@ constexpr char kEnterprise[] = "cf_build_enterprise_8021x_conf_for_authenticatio
 const std::string kUser = "DEBUG Username for 802.1x is [alice]";
 const std::string kControl = "WARN Value for [password] holds a control character; not written to config file";
 
+// An identity line of 1999 characters: one more than wpa_supplicant reads.
+const std::string kLongName(1984, 'n');
+
 std::vector<Case> failure_cases() {
     std::vector<Case> cases{
         {"WithoutRecord", [] { return cf_build_enterprise_8021x_conf_for_authentication(nullptr); }, kEnterprise, {"ERROR Config params are not set"}},
@@ -126,6 +127,7 @@ std::vector<Case> failure_cases() {
         {"Interface2", enterprise([](auto &p) { p.interface = 2; }), kEnterprise, {"WARN Null file pointer for 802.1x settings", "ERROR Cannot write out username [alice]"}},
         // Values that would break the line or be read otherwise; secrets masked.
         {"LineFeedInTlsPassword", enterprise([](auto &p) { p.eap_type = CF_IO_EAP_TLS; p.password = "pw-secret-1\neap=MD5"; }), kEnterprise, {kUser, kControl, "ERROR Cannot write out password [(hidden)]"}},
+        {"IdentityLineTooLongToRead", enterprise([](auto &p) { p.user_name = kLongName.c_str(); }), kEnterprise, {"WARN Value for [identity] is too long for a config file line; not written to config file", "ERROR Cannot write out username [" + kLongName + "]"}},
         {"PskCutAtComment", [] { return personal({"office", 3, 1, "psk-secret-9\"x#y"}); }, kPersonal, {"WARN Value for [psk] would be cut short at a '#'; not written to config file", "ERROR Cannot write out PSK [(hidden)]"}},
         {"WepWithoutKey", [] { return wep(nullptr, 0); }, kWep, {"WARN Null file pointer or key for wireless configuration", "ERROR Cannot write out SecType [(null)]"}},
         {"EmptyWepKey", [] { return wep("", 0); }, kWep, {"WARN String for the key failed to write to config file for wireless configuration", "ERROR Cannot write out SecType [(hidden)]"}},

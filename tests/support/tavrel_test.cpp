@@ -40,6 +40,11 @@ std::optional<std::string> TavrelTest::read(const std::string &fixed) const {
     return (std::ostringstream() << in.rdbuf()).str();
 }
 
+std::string source_text(const std::string &relative) {
+    std::ifstream in(source_path(relative), std::ios::binary);
+    return in ? (std::ostringstream() << in.rdbuf()).str() : std::string();
+}
+
 void TavrelTest::write(const std::string &fixed, const std::string &text, mode_t mode) const {
     fs::create_directories(fs::path(path(fixed)).parent_path());
     std::ofstream(path(fixed), std::ios::binary | std::ios::trunc) << text;

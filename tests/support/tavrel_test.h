@@ -65,5 +65,7 @@ inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c
 
 // Path of a file in the source tree (examples, test data).
 inline std::string source_path(const std::string &relative) { return TAVREL_SOURCE_DIR "/" + relative; }
+// Contents of a file in the source tree (golden files); empty when missing.
+std::string source_text(const std::string &relative);
 
 }  // namespace tavrel_test
