@@ -16,54 +16,42 @@ namespace {
 using host::Level;
 using Messages = std::vector<std::string>;
 
-struct Case {
-    const char *name;
-    std::string settings;  // TOML snapshot
-    const char *file;      // golden file tests/data/krb/pam_cac.<file>
-    Messages warnings, errors;
-};
-void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
-
-// The [config] table: the two switches ("" leaves one out), then the texts.
-std::string config(const std::string &ocsp, const std::string &proxy, const std::string &texts) {
+// The [config] table: the two switches ("" leaves one out), then the proxy
+// server and OCSP URL texts, TOML-escaped (null leaves one out).
+std::string config(const std::string &ocsp, const std::string &proxy, const char *server = "proxy.corp.example:8080",
+                   const char *url = "http://ocsp.corp.example/status") {
     std::string toml = "[config]\n";
     if (!ocsp.empty()) toml += "\"authentication.smartcard.ocsp.enabled\" = " + ocsp + "\n";
     if (!proxy.empty()) toml += "\"connectivity.ipproxy.enabled\" = " + proxy + "\n";
-    return toml + texts;
+    if (server) toml += "\"connectivity.ipproxy.server\" = \"" + std::string(server) + "\"\n";
+    if (url) toml += "\"authentication.smartcard.ocsp.url\" = \"" + std::string(url) + "\"\n";
+    return toml;
 }
-std::string server(const std::string &toml) { return "\"connectivity.ipproxy.server\" = \"" + toml + "\"\n"; }
-std::string url(const std::string &toml) { return "\"authentication.smartcard.ocsp.url\" = \"" + toml + "\"\n"; }
-const std::string kUrl = url("http://ocsp.corp.example/status");
-const std::string kTexts = server("proxy.corp.example:8080") + kUrl;
-const Messages kNoServer = {"Unable to retrieve connectivity.ipproxy.server from ConfigServer"};
-const Messages kNoUrl = {"Unable to retrieve authentication.smartcard.ocsp.url from ConfigServer"};
 
-const std::vector<Case> kCases = {
-    {"OcspOff", config("false", "true", kTexts), "pkinit", {}, {}},
-    {"OcspOnWithoutProxy", config("true", "false", kTexts), "ocsp", {}, {}},
-    {"OcspOnWithProxy", config("true", "true", kTexts), "ocsp_proxy", {}, {}},
-    {"UnreadableProxyServer", config("true", "true", kUrl), "ocsp_empty_proxy", kNoServer, {}},
-    {"UnreadableOcspUrl", config("true", "false", ""), "ocsp_empty_server", kNoUrl, {}},
-    {"UnreadableOcspSwitch", config("", "true", kTexts), "pkinit", {}, {"Error getting OCSP enablement setting"}},
-    {"UnreadableProxySwitch", config("true", "", kTexts), "ocsp", {}, {"Error getting proxy setting"}},
-    // Texts that could change the stack are taken as unreadable.
-    {"ProxyServerWithBlank", config("true", "true", kUrl + server("proxy:8080 debug")), "ocsp_empty_proxy", kNoServer,
-     {}},
-    {"ProxyServerWithLineFeed", config("true", "true", kUrl + server("proxy:8080\\nauth sufficient pam_permit.so")),
-     "ocsp_empty_proxy", kNoServer, {}},
-    {"ProxyServerEndingInBackslash", config("true", "true", kUrl + server("proxy:8080\\\\")), "ocsp_empty_proxy",
-     kNoServer, {}},
-    {"OcspUrlWithCarriageReturn", config("true", "false", url("http://ocsp\\r")), "ocsp_empty_server", kNoUrl, {}},
-    {"OcspUrlWithHash", config("true", "false", url("http://ocsp/#frag")), "ocsp_empty_server", kNoUrl, {}},
+struct Case {
+    const char *name;
+    std::string settings;         // TOML snapshot
+    const char *file;             // golden file tests/data/krb/pam_cac.<file>
+    const char *warning = nullptr, *error = nullptr;  // the one record at that level; null: none
 };
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
-std::string golden(const std::string &name) {
-    std::ifstream in(tavrel_test::source_path("tests/data/krb/pam_cac." + name), std::ios::binary);
-    EXPECT_TRUE(in) << "no golden file pam_cac." << name;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+constexpr char kNoServer[] = "Unable to retrieve connectivity.ipproxy.server from ConfigServer";
+constexpr char kNoUrl[] = "Unable to retrieve authentication.smartcard.ocsp.url from ConfigServer";
+const std::vector<Case> kCases = {
+    {"OcspOff", config("false", "true"), "pkinit"},
+    {"OcspOnWithoutProxy", config("true", "false"), "ocsp"},
+    {"OcspOnWithProxy", config("true", "true"), "ocsp_proxy"},
+    {"UnreadableProxyServer", config("true", "true", nullptr), "ocsp_empty_proxy", kNoServer},
+    {"UnreadableOcspUrl", config("true", "false", nullptr, nullptr), "ocsp_empty_server", kNoUrl},
+    {"UnreadableOcspSwitch", config("", "true"), "pkinit", nullptr, "Error getting OCSP enablement setting"},
+    {"UnreadableProxySwitch", config("true", ""), "ocsp", nullptr, "Error getting proxy setting"},
+    // Texts that could change the stack are taken as unreadable.
+    {"ProxyServerWithBlank", config("true", "true", "proxy:8080 debug"), "ocsp_empty_proxy", kNoServer},
+    {"ProxyServerWithLineFeed", config("true", "true", "p\\nauth optional x.so"), "ocsp_empty_proxy", kNoServer},
+    {"ProxyServerEndingInBackslash", config("true", "true", "proxy:8080\\\\"), "ocsp_empty_proxy", kNoServer},
+    {"OcspUrlWithHash", config("true", "false", nullptr, "http://ocsp/#frag"), "ocsp_empty_server", kNoUrl},
+};
 
 class PamCacFile : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Case> {};
 
@@ -71,15 +59,16 @@ TEST_P(PamCacFile, WritesAndLogsExactlyTheExpectedLines) {
     const Case &c = GetParam();
     load(c.settings);
     EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 1);
-    const std::string file = golden(c.file);
+    std::ifstream in(tavrel_test::source_path(std::string("tests/data/krb/pam_cac.") + c.file), std::ios::binary);
+    const std::string file{std::istreambuf_iterator<char>(in), {}};
     EXPECT_EQ(read("/etc/pam.d/pam_cac"), file);
-    EXPECT_EQ(messages(Level::Warn), c.warnings);
-    EXPECT_EQ(messages(Level::Error), c.errors);
+    EXPECT_EQ(messages(Level::Warn), c.warning ? Messages{c.warning} : Messages{});
+    EXPECT_EQ(messages(Level::Error), c.error ? Messages{c.error} : Messages{});
     // Each line is logged by its index in the full stack of 17: without the
     // OCSP rule the first is 8; without a proxy line, 5 is skipped.
     Messages wrote;
     std::istringstream lines(file);
-    int index = std::count(file.begin(), file.end(), '\n') == 9 ? 8 : 0;
+    int index = std::ranges::count(file, '\n') == 9 ? 8 : 0;
     for (std::string line; std::getline(lines, line); ++index) {
         if (index == 5 && !line.starts_with("      proxy=")) ++index;
         wrote.push_back("Wrote line " + std::to_string(index) + " to pam.conf: " + line);
@@ -90,9 +79,7 @@ TEST_P(PamCacFile, WritesAndLogsExactlyTheExpectedLines) {
 INSTANTIATE_TEST_SUITE_P(Switches, PamCacFile, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case> &p) { return std::string(p.param.name); });
 
-using PamCac = tavrel_test::TavrelTest;
-
-TEST_F(PamCac, UnopenableFileIsReported) {
+TEST_F(PamCacFile, UnopenableFileIsReported) {
     std::filesystem::remove_all(path("/etc/pam.d"));
     EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 0);
     EXPECT_TRUE(logged(Level::Error, "Error Opening /etc/pam.d/pam_cac for writing: Error: No such file or directory"));
