@@ -78,11 +78,11 @@ enum class F { written, kept, removed };
 
 struct Case {
     const char *name;
-    std::string settings;  // TOML snapshot
+    std::string settings;                    // TOML snapshot
     F file;
-    const char *realm;                  // remembered afterwards; null: none
+    const char *realm;                       // remembered afterwards; null: none
     std::vector<std::string> messages = {};  // each in exactly one record's message
-    int (*build)() = build_krb5_conf;   // a case named Cac... writes the smart-card file
+    int (*build)() = build_krb5_conf;        // a case named Cac... writes the smart-card file
 };
 void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 

@@ -30,11 +30,10 @@ std::string config(const std::string &ocsp, const std::string &proxy, const char
 
 struct Case {
     const char *name;
-    std::string settings;         // TOML snapshot
-    const char *file;             // golden file tests/data/krb/pam_cac.<file>
+    std::string settings;                             // TOML snapshot
+    const char *file;                                 // golden file tests/data/krb/pam_cac.<file>
     const char *warning = nullptr, *error = nullptr;  // the one record at that level; null: none
 };
-void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
 constexpr char kNoServer[] = "Unable to retrieve connectivity.ipproxy.server from ConfigServer";
 constexpr char kNoUrl[] = "Unable to retrieve authentication.smartcard.ocsp.url from ConfigServer";
@@ -53,31 +52,30 @@ const std::vector<Case> kCases = {
     {"OcspUrlWithHash", config("true", "false", nullptr, "http://ocsp/#frag"), "ocsp_empty_server", kNoUrl},
 };
 
-class PamCacFile : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Case> {};
+using PamCacFile = tavrel_test::TavrelTest;
 
-TEST_P(PamCacFile, WritesAndLogsExactlyTheExpectedLines) {
-    const Case &c = GetParam();
-    load(c.settings);
-    EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 1);
-    std::ifstream in(tavrel_test::source_path(std::string("tests/data/krb/pam_cac.") + c.file), std::ios::binary);
-    const std::string file{std::istreambuf_iterator<char>(in), {}};
-    EXPECT_EQ(read("/etc/pam.d/pam_cac"), file);
-    EXPECT_EQ(messages(Level::Warn), c.warning ? Messages{c.warning} : Messages{});
-    EXPECT_EQ(messages(Level::Error), c.error ? Messages{c.error} : Messages{});
-    // Each line is logged by its index in the full stack of 17: without the
-    // OCSP rule the first is 8; without a proxy line, 5 is skipped.
-    Messages wrote;
-    std::istringstream lines(file);
-    int index = std::ranges::count(file, '\n') == 9 ? 8 : 0;
-    for (std::string line; std::getline(lines, line); ++index) {
-        if (index == 5 && !line.starts_with("      proxy=")) ++index;
-        wrote.push_back("Wrote line " + std::to_string(index) + " to pam.conf: " + line);
+TEST_F(PamCacFile, WritesAndLogsExactlyTheExpectedLines) {
+    for (const Case &c : kCases) {
+        SCOPED_TRACE(c.name);
+        load(c.settings);
+        EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 1);
+        std::ifstream in(tavrel_test::source_path(std::string("tests/data/krb/pam_cac.") + c.file), std::ios::binary);
+        const std::string file{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(read("/etc/pam.d/pam_cac"), file);
+        EXPECT_EQ(messages(Level::Warn), c.warning ? Messages{c.warning} : Messages{});
+        EXPECT_EQ(messages(Level::Error), c.error ? Messages{c.error} : Messages{});
+        // Each line is logged by its index in the full stack of 17: without the
+        // OCSP rule the first is 8; without a proxy line, 5 is skipped.
+        Messages wrote;
+        std::istringstream lines(file);
+        int index = std::ranges::count(file, '\n') == 9 ? 8 : 0;
+        for (std::string line; std::getline(lines, line); ++index) {
+            if (index == 5 && !line.starts_with("      proxy=")) ++index;
+            wrote.push_back("Wrote line " + std::to_string(index) + " to pam.conf: " + line);
+        }
+        EXPECT_EQ(messages(Level::Info), wrote);
     }
-    EXPECT_EQ(messages(Level::Info), wrote);
 }
-
-INSTANTIATE_TEST_SUITE_P(Switches, PamCacFile, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case> &p) { return std::string(p.param.name); });
 
 TEST_F(PamCacFile, UnopenableFileIsReported) {
     std::filesystem::remove_all(path("/etc/pam.d"));
