@@ -2,8 +2,6 @@
 // tests/data/smb/, where the testparm checker reads the very same files.
 #pragma once
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "tavrel_test.h"
@@ -17,9 +15,6 @@ inline const std::string kDevice =
 inline const std::string kPrevious = "# the previous configuration\n";
 
 // The expected file tests/data/smb/<name>; empty when there is none.
-inline std::string golden(const std::string &name) {
-    std::ifstream in(tavrel_test::source_path("tests/data/smb/" + name));
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+inline std::string golden(const std::string &name) { return tavrel_test::source_text("tests/data/smb/" + name); }
 
 }  // namespace smb_scenarios

@@ -9,7 +9,6 @@
 #include <array>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <span>
 #include <string>
@@ -138,8 +137,7 @@ TEST_P(Krb5Build, LeavesTheExpectedFileRealmAndMessages) {
     load(c.settings.find("[platform]") == std::string::npos ? c.settings + kPlatform : c.settings);
     for (const char *fixed : kFixed) write(fixed, kPrevious);
     EXPECT_EQ(c.build(), c.file == F::written ? 1 : 0);
-    std::ifstream golden(tavrel_test::source_path("tests/data/krb/" + std::string(c.name) + ".conf"));
-    const std::string written{std::istreambuf_iterator<char>(golden), {}};
+    const std::string written = tavrel_test::source_text("tests/data/krb/" + std::string(c.name) + ".conf");
     EXPECT_EQ(read(kFixed[smart_card]),
               c.file == F::removed ? std::nullopt : std::optional(c.file == F::kept ? kPrevious : written));
     EXPECT_EQ(read(kFixed[!smart_card]), kPrevious);

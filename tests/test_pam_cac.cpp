@@ -3,7 +3,6 @@
 // add arguments, lines or a comment to the PAM stack.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,8 +58,7 @@ TEST_F(PamCacFile, WritesAndLogsExactlyTheExpectedLines) {
         SCOPED_TRACE(c.name);
         load(c.settings);
         EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 1);
-        std::ifstream in(tavrel_test::source_path(std::string("tests/data/krb/pam_cac.") + c.file), std::ios::binary);
-        const std::string file{std::istreambuf_iterator<char>(in), {}};
+        const std::string file = tavrel_test::source_text(std::string("tests/data/krb/pam_cac.") + c.file);
         EXPECT_EQ(read("/etc/pam.d/pam_cac"), file);
         EXPECT_EQ(messages(Level::Warn), c.warning ? Messages{c.warning} : Messages{});
         EXPECT_EQ(messages(Level::Error), c.error ? Messages{c.error} : Messages{});
