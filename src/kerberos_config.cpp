@@ -223,6 +223,13 @@ void write_caller_start(FILE *file, const char *realm) {
 // Flushes and puts the file in place; a failure is logged by the helper.
 int finish(OutputFile &out) { return out.finish() ? 1 : 0; }
 
+// Opens /etc/krb5.conf for a builder, logging under its name when it cannot.
+FILE *open_krb5_conf(OutputFile &out, const char *builder) {
+    FILE *file = out.open();
+    if (!file) TLOG(logSpecError, "%s - Error opening file %s", builder, kKrb5Conf);
+    return file;
+}
+
 // A bare IPv6 address gets brackets, so that a port after it stays readable.
 void bracket_if_ipv6(std::span<char> address) {
     if (ipu_is_this_an_IPv6_address(address.data()) == 1) bracket_ipv6(address);
@@ -291,11 +298,8 @@ int build_from_record(krb_server_settings *settings) {
         return 0;
     }
     OutputFile out(kLogSource, kKrb5Conf);
-    FILE *file = out.open();
-    if (!file) {
-        TLOG(logSpecError, "%s - Error opening file %s", kName, kKrb5Conf);
-        return 0;
-    }
+    FILE *file = open_krb5_conf(out, kName);
+    if (!file) return 0;
     write_caller_start(file, settings->realm);
     int open = 0;
     if (!write_record_kdc(file, settings->realm, open, settings->kdc_ip_address, settings->kdc_hostname,
@@ -322,11 +326,8 @@ int build_with_service(char *realm, int service) {
         return 0;
     }
     OutputFile out(kLogSource, kKrb5Conf);
-    FILE *file = out.open();
-    if (!file) {
-        TLOG(logSpecError, "%s - Error opening file %s", kName, kKrb5Conf);
-        return 0;
-    }
+    FILE *file = open_krb5_conf(out, kName);
+    if (!file) return 0;
     write_caller_start(file, realm);
     if (build_a_realm_entry(file, service, realm) == 0) {
         TLOG(logSpecWarn, "Server Settings [%d] are unusable", service);
@@ -354,9 +355,8 @@ int build_krb5_conf(void) {
     std::array<char, TAVREL_REALM_SIZE> default_realm{};
     tavrel::copy_text(default_realm, TAVREL_NO_NAME);
     OutputFile out(kLogSource, kKrb5Conf);
-    FILE *file = out.open();
+    FILE *file = open_krb5_conf(out, kName);
     if (!file) {
-        TLOG(logSpecError, "%s - Error opening file %s", kName, kKrb5Conf);
         TLOG_RETURN(kName);
         return 0;
     }
