@@ -3,16 +3,12 @@
 // load, so nothing needs initialising.
 #include "kerberos_data.h"
 
-#include <strings.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "log.h"
-#include "samba_data.h"
-#include "text.h"
+#include "remembered_field.h"
 
 namespace {
 
@@ -22,8 +18,6 @@ constexpr std::size_t kRealmMax = 256;
 constexpr std::size_t kServerMax = 255;
 constexpr std::size_t kAddressMax = 54;  // a bracketed IPv6 address with a port fits
 constexpr uint32_t kHighestService = 3;
-constexpr std::string_view kNoName = TAVREL_NO_NAME;
-constexpr std::string_view kNoAddress = TAVREL_NO_ADDRESS;
 
 using RealmField = std::array<char, kRealmMax + 1>;
 using ServerField = std::array<char, kServerMax + 1>;
@@ -39,31 +33,10 @@ struct KrbCurrentSettings {
 
 constinit KrbCurrentSettings krb_current_settings{};
 
-// Case-blind equality with a stored field. Bounded by the field's size: the
-// field's own NUL lies within it, so a longer argument differs there.
-template <std::size_t N>
-int same_as_field(const std::array<char, N> &field, const char *text) {
-    return text != nullptr && ::strncasecmp(text, field.data(), N) == 0 ? 1 : 0;
-}
+namespace field = tavrel::remembered;
 
-bool starts_as_no_address(std::string_view text) { return text.starts_with(kNoAddress); }
-
-// The two realm fields share their rules: too long is refused, empty stores
-// the no-name marker.
-int set_realm(RealmField &field, const char *realm, const char *setter) {
-    if (realm == nullptr) {
-        TLOG(logSpecWarn, "%s - null realm name refused", setter);
-        return 0;
-    }
-    const std::size_t length = tavrel::bounded_length(realm, kRealmMax);
-    if (length > kRealmMax) {
-        // Only the bytes already measured are shown.
-        TLOG(logSpecWarn, "realm name %.*s exceeds the maximum length of %d", static_cast<int>(length), realm,
-             static_cast<int>(kRealmMax));
-        return 0;
-    }
-    tavrel::copy_text(field, length == 0 ? kNoName : std::string_view(realm, length));
-    return 1;
+int set_realm(RealmField &name, const char *realm, const char *setter) {
+    return field::set_name(name, realm, kLogSource, setter, "realm name", static_cast<int>(kRealmMax));
 }
 
 }  // namespace
@@ -81,42 +54,26 @@ const char *sm_get_new_realm_name(void) { return krb_current_settings.new_realm_
 int sm_set_new_realm_name(const char *realm) { return set_realm(krb_current_settings.new_realm_name, realm, __func__); }
 
 const char *sm_get_current_krb_server(void) {
-    const ServerField &field = krb_current_settings.current_krb_server;
-    if (field[0] == '\0') {
-        TLOG(logSpecLibInfo, "The current krb_server in configuration is NULL");
-        return nullptr;
-    }
-    return field.data();
+    const ServerField &server = krb_current_settings.current_krb_server;
+    if (server[0] != '\0') return server.data();
+    TLOG(logSpecLibInfo, "The current krb_server in configuration is NULL");
+    return nullptr;
 }
 
 int sm_set_current_krb_server(const char *server) {
-    ServerField &field = krb_current_settings.current_krb_server;
-    const std::size_t length = tavrel::bounded_length(server, kServerMax);
-    if (length == 0) {
-        TLOG(logSpecLibInfo, "Null krb_server passed into SMB data.");
-        tavrel::clear_text(field);
-        return 1;
-    }
-    if (length > kServerMax) {
-        TLOG(logSpecWarn, "krb_server %.*s exceeds the maximum length of %d", static_cast<int>(length), server,
-             static_cast<int>(kServerMax));
-        return 0;
-    }
-    tavrel::copy_text(field, std::string_view(server, length));
-    return 1;
+    return field::set_host(krb_current_settings.current_krb_server, server, kLogSource,
+                           "Null krb_server passed into SMB data.", "krb_server");
 }
 
 int sm_compare_current_krb_server(const char *server) {
-    return same_as_field(krb_current_settings.current_krb_server, server);
+    return field::same_as(krb_current_settings.current_krb_server, server);
 }
 
 const char *sm_get_current_realm_name(void) {
-    const RealmField &field = krb_current_settings.current_realm_name;
-    if (field[0] == '\0') {
-        TLOG(logSpecLibInfo, "The current realm name in configuration is NULL");
-        return nullptr;
-    }
-    return field.data();
+    const RealmField &realm = krb_current_settings.current_realm_name;
+    if (realm[0] != '\0') return realm.data();
+    TLOG(logSpecLibInfo, "The current realm name in configuration is NULL");
+    return nullptr;
 }
 
 int sm_set_current_realm_name(const char *realm) {
@@ -124,40 +81,20 @@ int sm_set_current_realm_name(const char *realm) {
 }
 
 int sm_compare_current_realm_name(const char *realm) {
-    return same_as_field(krb_current_settings.current_realm_name, realm);
+    return field::same_as(krb_current_settings.current_realm_name, realm);
 }
 
 const char *sm_get_current_krb_internet_address(void) {
-    const AddressField &field = krb_current_settings.current_krb_internet_address;
-    const std::string_view stored(field.data());
-    if (stored.empty() || starts_as_no_address(stored)) {
-        TLOG(logSpecLibInfo, "Null IP address in Kerberos data.");
-        return TAVREL_NO_ADDRESS;
-    }
-    return field.data();
+    return field::address_or_none(krb_current_settings.current_krb_internet_address, kLogSource,
+                                  "Null IP address in Kerberos data.");
 }
 
 int sm_set_current_krb_internet_address(const char *address) {
-    AddressField &field = krb_current_settings.current_krb_internet_address;
-    if (address == nullptr) {
-        TLOG(logSpecWarn, "%s - null IP address refused", __func__);
-        return 0;
-    }
-    const std::size_t length = tavrel::bounded_length(address, kAddressMax);
-    if (length > kAddressMax) {
-        TLOG(logSpecWarn, "IP address for Kerberos data is too long");
-        return 0;
-    }
-    const std::string_view text(address, length);
-    if (text.empty() || starts_as_no_address(text)) {
-        TLOG(logSpecLibInfo, "Null IP address passed into Kerberos data.");
-        tavrel::copy_text(field, kNoAddress);
-        return 1;
-    }
-    tavrel::copy_text(field, text);
-    return 1;
+    return field::set_address(krb_current_settings.current_krb_internet_address, address, kLogSource, __func__,
+                              "IP address for Kerberos data is too long",
+                              "Null IP address passed into Kerberos data.");
 }
 
 int sm_compare_current_krb_internet_address(const char *address) {
-    return same_as_field(krb_current_settings.current_krb_internet_address, address);
+    return field::same_as(krb_current_settings.current_krb_internet_address, address);
 }

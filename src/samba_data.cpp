@@ -3,15 +3,12 @@
 // record is zeroed at load, so nothing needs initialising.
 #include "samba_data.h"
 
-#include <strings.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "log.h"
-#include "text.h"
+#include "remembered_field.h"
 
 namespace {
 
@@ -21,8 +18,6 @@ constexpr std::size_t kNameMax = 255;     // domain names and the hostname
 constexpr std::size_t kAddressMax = 22;   // IPv4 address with a port, at most
 constexpr int kDomainLimitShown = 256;    // the limit domain warnings name
 constexpr uint32_t kHighestService = 3;
-constexpr std::string_view kNoName = TAVREL_NO_NAME;
-constexpr std::string_view kNoAddress = TAVREL_NO_ADDRESS;
 
 using NameField = std::array<char, kNameMax + 1>;
 using AddressField = std::array<char, kAddressMax + 1>;
@@ -37,31 +32,10 @@ struct SmbCurrentSettings {
 
 constinit SmbCurrentSettings smb_current_settings{};
 
-// Case-blind equality with a stored field. Bounded by the field's size: the
-// field's own NUL lies within it, so a longer argument differs there.
-template <std::size_t N>
-int same_as_field(const std::array<char, N> &field, const char *text) {
-    return text != nullptr && ::strncasecmp(text, field.data(), N) == 0 ? 1 : 0;
-}
+namespace field = tavrel::remembered;
 
-bool starts_as_no_address(std::string_view text) { return text.starts_with(kNoAddress); }
-
-// The two domain fields share their rules: too long is refused, empty stores
-// the no-name marker.
-int set_domain(NameField &field, const char *domain, const char *setter) {
-    if (domain == nullptr) {
-        TLOG(logSpecWarn, "%s - null domain name refused", setter);
-        return 0;
-    }
-    const std::size_t length = tavrel::bounded_length(domain, kNameMax);
-    if (length > kNameMax) {
-        // Only the bytes already measured are shown.
-        TLOG(logSpecWarn, "domain name %.*s exceeds the maximum length of %d", static_cast<int>(length), domain,
-             kDomainLimitShown);
-        return 0;
-    }
-    tavrel::copy_text(field, length == 0 ? kNoName : std::string_view(domain, length));
-    return 1;
+int set_domain(NameField &name, const char *domain, const char *setter) {
+    return field::set_name(name, domain, kLogSource, setter, "domain name", kDomainLimitShown);
 }
 
 }  // namespace
@@ -81,36 +55,24 @@ int sm_set_new_domain_name(const char *domain) {
 }
 
 const char *sm_get_current_hostname(void) {
-    const NameField &field = smb_current_settings.current_hostname;
-    if (field[0] == '\0') TLOG(logSpecLibInfo, "The current hostname in configuration is NULL");
-    return field.data();
+    const NameField &hostname = smb_current_settings.current_hostname;
+    if (hostname[0] == '\0') TLOG(logSpecLibInfo, "The current hostname in configuration is NULL");
+    return hostname.data();
 }
 
 int sm_set_current_hostname(const char *hostname) {
-    NameField &field = smb_current_settings.current_hostname;
-    const std::size_t length = tavrel::bounded_length(hostname, kNameMax);
-    if (length == 0) {
-        TLOG(logSpecLibInfo, "Null hostname passed into SMB data.");
-        tavrel::clear_text(field);
-        return 1;
-    }
-    if (length > kNameMax) {
-        TLOG(logSpecWarn, "hostname %.*s exceeds the maximum length of %d", static_cast<int>(length), hostname,
-             static_cast<int>(kNameMax));
-        return 0;
-    }
-    tavrel::copy_text(field, std::string_view(hostname, length));
-    return 1;
+    return field::set_host(smb_current_settings.current_hostname, hostname, kLogSource,
+                           "Null hostname passed into SMB data.", "hostname");
 }
 
 int sm_compare_current_hostname(const char *hostname) {
-    return same_as_field(smb_current_settings.current_hostname, hostname);
+    return field::same_as(smb_current_settings.current_hostname, hostname);
 }
 
 const char *sm_get_current_domain_name(void) {
-    const NameField &field = smb_current_settings.current_domain_name;
-    if (field[0] == '\0') TLOG(logSpecLibInfo, "The current domain name in configuration is NULL");
-    return field.data();
+    const NameField &domain = smb_current_settings.current_domain_name;
+    if (domain[0] == '\0') TLOG(logSpecLibInfo, "The current domain name in configuration is NULL");
+    return domain.data();
 }
 
 int sm_set_current_domain_name(const char *domain) {
@@ -118,40 +80,19 @@ int sm_set_current_domain_name(const char *domain) {
 }
 
 int sm_compare_current_domain_name(const char *domain) {
-    return same_as_field(smb_current_settings.current_domain_name, domain);
+    return field::same_as(smb_current_settings.current_domain_name, domain);
 }
 
 const char *sm_get_current_internet_address(void) {
-    const AddressField &field = smb_current_settings.current_internet_address;
-    const std::string_view stored(field.data());
-    if (stored.empty() || starts_as_no_address(stored)) {
-        TLOG(logSpecLibInfo, "Null IP address in SMB data.");
-        return TAVREL_NO_ADDRESS;
-    }
-    return field.data();
+    return field::address_or_none(smb_current_settings.current_internet_address, kLogSource,
+                                  "Null IP address in SMB data.");
 }
 
 int sm_set_current_internet_address(const char *address) {
-    AddressField &field = smb_current_settings.current_internet_address;
-    if (address == nullptr) {
-        TLOG(logSpecWarn, "%s - null IP address refused", __func__);
-        return 0;
-    }
-    const std::size_t length = tavrel::bounded_length(address, kAddressMax);
-    if (length > kAddressMax) {
-        TLOG(logSpecWarn, "IP address for SMB data is too long");
-        return 0;
-    }
-    const std::string_view text(address, length);
-    if (text.empty() || starts_as_no_address(text)) {
-        TLOG(logSpecLibInfo, "Null IP address passed into SMB data.");
-        tavrel::copy_text(field, kNoAddress);
-        return 1;
-    }
-    tavrel::copy_text(field, text);
-    return 1;
+    return field::set_address(smb_current_settings.current_internet_address, address, kLogSource, __func__,
+                              "IP address for SMB data is too long", "Null IP address passed into SMB data.");
 }
 
 int sm_compare_current_internet_address(const char *address) {
-    return same_as_field(smb_current_settings.current_internet_address, address);
+    return field::same_as(smb_current_settings.current_internet_address, address);
 }
