@@ -455,13 +455,15 @@ int write_eap_type(FILE *stream, int eap_type) {
            put_fixed(stream, kDot1x, "\n");
 }
 
-int write_phase2(FILE *stream, const char *inner_method) {
+// kind: "auth=" for a non-EAP inner method (PAP, MSCHAPV2), "autheap=" for an
+// EAP method inside the tunnel (TLS), which wpa_supplicant refuses under auth=.
+int write_phase2(FILE *stream, const char *kind, const char *inner_method) {
     if (!have_stream(stream, kDot1x)) return 0;
     if (!inner_method) {
         TLOG(logSpecWarn, "Null inner EAP type for 802.1x settings");
         return 0;
     }
-    for (const char *fragment : {"    phase2=", "\"", "auth=", inner_method, "\"", "\n"})
+    for (const char *fragment : {"    phase2=", "\"", kind, inner_method, "\"", "\n"})
         if (!put_fixed(stream, kDot1x, fragment)) return 0;
     return 1;
 }
@@ -531,6 +533,7 @@ struct Step {
     When when = When::always;
     CF_IO_EAPMODE_Type mode = CF_IO_EAPMODE_OUTER;  // certificate lines
     const char *inner = nullptr;                    // phase 2 method
+    const char *inner_kind = "auth=";               // phase 2: "auth=" or "autheap="
 };
 
 template <int (*Write)(FILE *)>
@@ -552,7 +555,9 @@ int wep_key_step(FILE *stream, const Inputs &in, const Step &step) {
 int eap_type_step(FILE *stream, const Inputs &in, const Step &) {
     return write_eap_type(stream, static_cast<int>(in.eap_type));
 }
-int phase2_step(FILE *stream, const Inputs &, const Step &step) { return write_phase2(stream, step.inner); }
+int phase2_step(FILE *stream, const Inputs &, const Step &step) {
+    return write_phase2(stream, step.inner_kind, step.inner);
+}
 int refuse_step(FILE *, const Inputs &, const Step &) { return 0; }
 
 constexpr Message kHeaderError = message("Cannot write out Header Information");
@@ -583,8 +588,8 @@ constexpr Step kCaCert{cert_step<write_ca_cert>, Field::ca_cert, message("Cannot
                        When::present};
 
 constexpr Step eap_step(Message error) { return Step{eap_type_step, Field::none, error}; }
-constexpr Step phase2(const char *inner, Message error) {
-    return Step{phase2_step, Field::none, error, When::always, CF_IO_EAPMODE_OUTER, inner};
+constexpr Step phase2(const char *inner, Message error, const char *kind = "auth=") {
+    return Step{phase2_step, Field::none, error, When::always, CF_IO_EAPMODE_OUTER, inner, kind};
 }
 template <int (*Write)(FILE *, const char *, CF_IO_EAPMODE_Type)>
 constexpr Step cert(Field field, CF_IO_EAPMODE_Type mode, Message error, When when = When::always) {
@@ -599,8 +604,12 @@ constexpr Message kCodeError = message("Cannot write out [%d] ", Arg::eap_type);
 constexpr Step kPlainMethodSteps[] = {
     kIdentity, kPassword, eap_step(kMd5Error), kWiredBlock, kClose,
 };
+// The outer identity goes out before the tunnel exists, in place of the user
+// name; without one PEAP sends the user name, as before.
+constexpr Step kPeapOuterIdentity{text_step<write_anonymous_identity>, Field::outer_identity,
+                                  message("Cannot write out Outer Identity"), When::present};
 constexpr Step kPeapSteps[] = {
-    kIdentity, kPassword, eap_step(kPeapError), kWiredBlock,
+    kIdentity, kPassword, kPeapOuterIdentity, eap_step(kPeapError), kWiredBlock,
     phase2("MSCHAPV2", message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
 };
 constexpr Step kTlsSteps[] = {
@@ -629,7 +638,7 @@ constexpr Step kTtlsTlsSteps[] = {
     eap_step(kCodeError),
     kOuterIdentity,
     kWiredBlock,
-    phase2("TLS", message("Cannot write out TLS inner EAP type")),
+    phase2("TLS", message("Cannot write out TLS inner EAP type"), "autheap="),
     kCaCert,
     cert<write_ca_cert>(Field::ca_cert, CF_IO_EAPMODE_INNER, message("Cannot write out inner ca_cert path info"),
                         When::present),

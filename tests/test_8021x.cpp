@@ -123,7 +123,7 @@ std::vector<Case> failure_cases() {
         {"Encryption4", [] { return personal({"office", 3, 4, "psk-secret-9"}); }, kPersonal, {"WARN Unknown Wireless Encryption Mode 4", "ERROR Cannot write out EncType [4]"}},
         {"EncryptionMinus1", [] { return personal({"office", 3, -1, "psk-secret-9"}); }, kPersonal, {"WARN Unknown Wireless Encryption Mode -1", "ERROR Cannot write out EncType [-1]"}},
         {"NoUserName", enterprise([](auto &p) { p.user_name = nullptr; }), kEnterprise, {"WARN No user name configured", "ERROR Cannot write out username [(null)]"}},
-        {"EmptyCaCertPath", enterprise([](auto &p) { p.ca_cert = ""; }), kEnterprise, {kUser, "WARN String for the cert file path failed to write to config file for 802.1x", "ERROR Cannot write out ca_cert path info"}},
+        {"EmptyCaCertPath", enterprise([](auto &p) { p.ca_cert = ""; }), kEnterprise, {kUser, "DEBUG Outer Identity for 802.1x is [anon]", "WARN String for the cert file path failed to write to config file for 802.1x", "ERROR Cannot write out ca_cert path info"}},
         {"Interface2", enterprise([](auto &p) { p.interface = 2; }), kEnterprise, {"WARN Null file pointer for 802.1x settings", "ERROR Cannot write out username [alice]"}},
         // Values that would break the line or be read otherwise; secrets masked.
         {"LineFeedInTlsPassword", enterprise([](auto &p) { p.eap_type = CF_IO_EAP_TLS; p.password = "pw-secret-1\neap=MD5"; }), kEnterprise, {kUser, kControl, "ERROR Cannot write out password [(hidden)]"}},
