@@ -5,9 +5,11 @@
 // exact bytes, whose result is tested, so the first piece that fails is named
 // in the log and ends the build. Values are written as the caller gave them
 // except where wpa_supplicant would read something else: a value with a
-// double quote goes out in wpa_supplicant's hex form, and a value that would
-// end the line or be cut short is refused. A build that fails leaves the
-// previous file as it was.
+// double quote or a control byte goes out in wpa_supplicant's hex form, which
+// reads back the same bytes, and a value that wpa_supplicant would refuse or
+// read otherwise (an ssid over 32 bytes, a psk or WEP key of the wrong
+// length, a line too long) is refused. A build that fails leaves the previous
+// file as it was.
 #include "tavrel/8021x_config.h"
 
 #include <stdio.h>
@@ -165,22 +167,42 @@ bool put_hex(FILE *stream, std::string_view value) {
 // What a line writer does with a value that is there but empty.
 enum class Empty { passed_over, written /* and so fails */ };
 
-// How a value that holds a double quote is written. wpa_supplicant reads a
-// quoted value up to its last double quote, but takes a '#' after an odd
-// number of them as the start of a comment; the hex form has neither
-// problem. A psk has no hex form (64 hex digits are the derived key), so it
-// keeps its quotes and a psk that would be cut is refused.
-enum class QuoteInValue { hex_form, kept };
+// Whether a value may go out in wpa_supplicant's hex form, which reads back
+// any byte. A psk has none (64 hex digits are the derived key itself), so it
+// keeps its quotes: one that would not read back whole is refused.
+enum class HexForm { allowed, none };
 
 enum class Form { quoted, bare };
+
+// What wpa_supplicant accepts for a value: its length in bytes (as the caller
+// gave it, before any hex form) and its characters. A value that breaks its
+// rule would make wpa_supplicant drop the network or the whole file.
+struct ValueRule {
+    std::size_t min = 0;
+    std::size_t max = SIZE_MAX;
+    std::array<std::size_t, 3> one_of{};  // when set, the length is one of these
+    bool printable_ascii = false;
+    bool hex_digits = false;
+    const char *broken = nullptr;  // what the warning says of a value that breaks it
+};
+
+constexpr ValueRule kAnyValue{};
+constexpr ValueRule kSsidRule{.max = 32, .broken = "is longer than 32 bytes"};
+constexpr ValueRule kPassphraseRule{
+    .min = 8, .max = 63, .printable_ascii = true, .broken = "is not 8 to 63 printable ASCII characters"};
+constexpr ValueRule kPskKeyRule{.one_of = {64}, .hex_digits = true, .broken = "is not 64 hex digits"};
+constexpr ValueRule kWepTextRule{.one_of = {5, 13, 16}, .broken = "is not 5, 13 or 16 characters"};
+constexpr ValueRule kWepHexRule{.one_of = {10, 26, 32}, .hex_digits = true, .broken = "is not 10, 26 or 32 hex digits"};
 
 struct ValueLine {
     const char *key;  // four blanks, the key name and "="
     const Family *family;
     Message value_failed;  // when the value fragment fails; Arg::text names the value
     Empty empty;
-    QuoteInValue quote_in_value = QuoteInValue::hex_form;
+    HexForm hex_form = HexForm::allowed;
     Message announce = {};  // logged at logSpecDebug with the value, when set
+    const ValueRule *quoted_rule = &kAnyValue;
+    const ValueRule *bare_rule = &kAnyValue;
 };
 
 // "    ca_cert2=" -> "ca_cert2", for messages.
@@ -191,10 +213,22 @@ constexpr std::string_view key_name(const char *key) {
     return k;
 }
 
-constexpr bool only_hex_digits(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    });
+constexpr bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+constexpr bool is_printable_ascii(char c) { return c >= 0x20 && c < 0x7f; }
+
+constexpr bool follows(const ValueRule &rule, std::string_view value) {
+    const std::size_t n = value.size();
+    if (n < rule.min || n > rule.max) return false;
+    if (rule.one_of[0] != 0 && std::find(rule.one_of.begin(), rule.one_of.end(), n) == rule.one_of.end()) return false;
+    if (rule.printable_ascii && !std::all_of(value.begin(), value.end(), is_printable_ascii)) return false;
+    return !rule.hex_digits || std::all_of(value.begin(), value.end(), is_hex_digit);
+}
+
+// A quoted value goes out in hex when wpa_supplicant would not read it back
+// between quotes: a line feed or another control byte would end or corrupt
+// the line, and a double quote could let a '#' after it start a comment.
+constexpr bool needs_hex_form(std::string_view value) {
+    return tavrel::has_control(value) || value.find('"') != std::string_view::npos;
 }
 
 // Whether wpa_supplicant would cut a quoted value at a '#': when a '#'
@@ -210,58 +244,65 @@ constexpr bool cut_at_comment(std::string_view value) {
     return false;
 }
 
-// A value that would break the line or be read as something else is
-// refused with one warning naming the key, never the value.
-bool refused(const ValueLine &line, std::string_view value, Form form) {
-    const std::string_view name = key_name(line.key);
-    const int length = static_cast<int>(name.size());
-    if (tavrel::has_control(value)) {
-        TLOG(logSpecWarn, "Value for [%.*s] holds a control character; not written to config file", length,
-             name.data());
-        return true;
-    }
-    if (form == Form::bare && !only_hex_digits(value)) {
-        TLOG(logSpecWarn, "Value for [%.*s] is not all hex digits; not written to config file", length,
-             name.data());
-        return true;
-    }
-    if (form == Form::quoted && line.quote_in_value == QuoteInValue::kept && cut_at_comment(value)) {
-        TLOG(logSpecWarn, "Value for [%.*s] would be cut short at a '#'; not written to config file", length,
-             name.data());
-        return true;
-    }
-    return false;
-}
-
 // wpa_supplicant reads a line of its configuration into 2000 bytes, line
 // feed and NUL included; a longer line makes it refuse the whole file.
 constexpr std::size_t kLongestLine = 1998;
 
-// Key, value and line feed; the value between double quotes unless the form
-// is bare or the value goes out in hex. An absent value is written as
-// nothing.
+void refuse(const ValueLine &line, const char *what) {
+    const std::string_view name = key_name(line.key);
+    TLOG(logSpecWarn, "Value for [%.*s] %s; not written to config file", static_cast<int>(name.size()), name.data(),
+         what);
+}
+
+// How a value is written: between quotes, bare, or (quoted, but unreadable
+// so) in hex. A value wpa_supplicant would not read back as given is refused
+// with one warning naming the key, never the value. An empty value is left
+// to the line's own rule for empty values.
+struct Written {
+    bool refused = false;
+    bool hex = false;
+    bool quoted = false;
+};
+
+Written how_written(const ValueLine &line, std::string_view value, Form form) {
+    const bool hex = form == Form::quoted && line.hex_form == HexForm::allowed && needs_hex_form(value);
+    const Written out{false, hex, form == Form::quoted && !hex};
+    if (tavrel::has_control(value) && !hex) {
+        refuse(line, "holds a control character");
+        return {true};
+    }
+    const ValueRule &rule = form == Form::quoted ? *line.quoted_rule : *line.bare_rule;
+    if (!value.empty() && !follows(rule, value)) {
+        refuse(line, rule.broken);
+        return {true};
+    }
+    if (out.quoted && line.hex_form == HexForm::none && cut_at_comment(value)) {
+        refuse(line, "would be cut short at a '#'");
+        return {true};
+    }
+    if (std::string_view(line.key).size() + (hex ? 2 * value.size() : value.size()) + (out.quoted ? 2 : 0) >
+        kLongestLine) {
+        refuse(line, "is too long for a config file line");
+        return {true};
+    }
+    return out;
+}
+
+// Key, value and line feed, written as how_written says. An absent value is
+// written as nothing.
 bool put_value_line(FILE *stream, const ValueLine &line, const char *value, Form form = Form::quoted) {
     const std::string_view v = view(value);
-    if (refused(line, v, form)) return false;
-    const bool hex = form == Form::quoted && line.quote_in_value == QuoteInValue::hex_form &&
-                     v.find('"') != std::string_view::npos;
-    const bool quoted = form == Form::quoted && !hex;
+    const Written how = how_written(line, v, form);
+    if (how.refused) return false;
     const Family &family = *line.family;
-    if (std::string_view(line.key).size() + (hex ? 2 * v.size() : v.size()) + (quoted ? 2 : 0) > kLongestLine) {
-        const std::string_view name = key_name(line.key);
-        TLOG(logSpecWarn, "Value for [%.*s] is too long for a config file line; not written to config file",
-             static_cast<int>(name.size()), name.data());
-        return false;
-    }
-
-    if (!put_fixed(stream, family, line.key) || (quoted && !put_fixed(stream, family, "\""))) return false;
+    if (!put_fixed(stream, family, line.key) || (how.quoted && !put_fixed(stream, family, "\""))) return false;
     if (line.announce.format) say(logSpecDebug, line.announce, value);
     const bool passed_over = !value || (v.empty() && line.empty == Empty::passed_over);
-    if (!passed_over && !(hex ? put_hex(stream, v) : put(stream, v))) {
+    if (!passed_over && !(how.hex ? put_hex(stream, v) : put(stream, v))) {
         say(logSpecWarn, line.value_failed, value);
         return false;
     }
-    return (!quoted || put_fixed(stream, family, "\"")) && put_fixed(stream, family, "\n");
+    return (!how.quoted || put_fixed(stream, family, "\"")) && put_fixed(stream, family, "\n");
 }
 
 // ---- Common blocks -----------------------------------------------------------------
@@ -296,6 +337,7 @@ constexpr char kGroupLine[] = "    group=CCMP TKIP";
 constexpr ValueLine kSsidLine{
     "    ssid=", &kWireless,
     message("String for the SSID failed to write to config file for Wireless  802.1x"), Empty::passed_over,
+    HexForm::allowed, {}, &kSsidRule,
 };
 
 int write_wireless_header(FILE *stream) {
@@ -341,15 +383,16 @@ int write_network_close(FILE *stream) {
 constexpr ValueLine kWepKeyLine{
     "    wep_key0=", &kKeys,
     message("String for the key failed to write to config file for wireless configuration"), Empty::written,
+    HexForm::allowed, {}, &kWepTextRule, &kWepHexRule,
 };
 constexpr ValueLine kPskLine{
     "    psk=", &kKeys,
     message("String for the psk failed to write to config file for wireless configuration"), Empty::written,
-    QuoteInValue::kept,
+    HexForm::none, {}, &kPassphraseRule, &kPskKeyRule,
 };
 
-// Key slot 0 only. A text key that holds a double quote goes out as the hex
-// key of the same bytes.
+// Key slot 0 only. A text key that holds a double quote or a control byte
+// goes out as the hex key of the same bytes.
 int write_wep_key(FILE *stream, const char *wep_key, int32_t key_is_hex) {
     if (!stream || !wep_key) {
         say(logSpecWarn, kKeys.null_stream);
@@ -358,11 +401,15 @@ int write_wep_key(FILE *stream, const char *wep_key, int32_t key_is_hex) {
     return put_value_line(stream, kWepKeyLine, wep_key, key_is_hex ? Form::bare : Form::quoted);
 }
 
-// Always quoted. An absent psk leaves the line out: wpa_supplicant refuses a
-// whole file with an empty passphrase, but takes a WPA-PSK network whose key
-// is set later through its control interface.
+// A passphrase between quotes; 64 hex digits are the key itself, which
+// wpa_supplicant reads only bare. An absent psk leaves the line out:
+// wpa_supplicant refuses a whole file with an empty passphrase, but takes a
+// WPA-PSK network whose key is set later through its control interface.
 int write_psk(FILE *stream, const char *psk) {
-    return have_stream(stream, kKeys) && (!psk || put_value_line(stream, kPskLine, psk));
+    if (!have_stream(stream, kKeys)) return 0;
+    if (!psk) return 1;
+    const Form form = follows(kPskKeyRule, psk) ? Form::bare : Form::quoted;
+    return put_value_line(stream, kPskLine, psk, form);
 }
 
 // ---- EAP method lines ---------------------------------------------------------------
@@ -379,7 +426,7 @@ constexpr std::array<EapTypeName, 9> eap_type_names = {{
 }};
 
 constexpr ValueLine kIdentityLine{
-    "    identity=", &kDot1x, kDot1x.fragment_failed, Empty::passed_over, QuoteInValue::hex_form,
+    "    identity=", &kDot1x, kDot1x.fragment_failed, Empty::passed_over, HexForm::allowed,
     message("Username for 802.1x is [%s]", Arg::text),
 };
 constexpr ValueLine kPasswordLine{
@@ -388,7 +435,7 @@ constexpr ValueLine kPasswordLine{
 };
 constexpr ValueLine kAnonymousIdentityLine{
     "    anonymous_identity=", &kDot1x, message("String Outer Identity failed to write to config file for 802.1x"),
-    Empty::passed_over, QuoteInValue::hex_form, message("Outer Identity for 802.1x is [%s]", Arg::text),
+    Empty::passed_over, HexForm::allowed, message("Outer Identity for 802.1x is [%s]", Arg::text),
 };
 
 // The certificate lines: an outer key, an inner (phase 2) key, and what is

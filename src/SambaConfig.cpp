@@ -2,6 +2,7 @@
 // (/etc/smb.conf.file), written through SambaConfig's virtual file operations.
 #include "tavrel/SambaConfig.h"
 
+#include <errno.h>
 #include <limits.h>
 
 #include <cstddef>
@@ -99,11 +100,24 @@ size_t SambaConfig::fwrite(const void *buffer, unsigned size, unsigned count, FI
     return ::fwrite(buffer, size, count, stream);
 }
 
-FILE *SambaConfig::fopen(const char *path, const char *mode) { return ::fopen(path, mode); }
+// Writing ("w") renders the text in memory; fclose puts it in place whole,
+// so a crash or a failed write never leaves a truncated file. Other modes
+// are the standard call's.
+FILE *SambaConfig::fopen(const char *path, const char *mode) {
+    if (!path || !mode) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    if (std::string_view(mode) != "w") return ::fopen(path, mode);
+    return tavrel::begin_render(kLogSource, path, path, tavrel::Secrecy::normal);
+}
 
 int SambaConfig::fflush(FILE *stream) { return ::fflush(stream); }
 
-int SambaConfig::fclose(FILE *stream) { return ::fclose(stream); }
+int SambaConfig::fclose(FILE *stream) {
+    if (tavrel::is_render(stream)) return tavrel::commit_render(stream) ? 0 : EOF;
+    return ::fclose(stream);
+}
 
 int SambaConfig::build_smb_conf_for_filing(char *server, char *path) {
     if (!acceptable(server, path)) return -1;
@@ -113,9 +127,9 @@ int SambaConfig::build_smb_conf_for_filing(char *server, char *path) {
     if (Cfg_GetBoolAttrValue(kResolveKey, &resolve) != 0)
         TLOG(logSpecError, "can  not  get  resolveHostname  from  config  server");
 
-    // Written in place: a subclass's fopen decides where the text goes.
-    char target[PATH_MAX];
-    FILE *stream = tavrel::resolve_output_path(kFilingConfPath, target) ? fopen(target, "w") : nullptr;
+    // A subclass's fopen decides where the text goes; it sees the real path.
+    const char *target = tavrel::real_path(kFilingConfPath);
+    FILE *stream = target ? fopen(target, "w") : nullptr;
     if (!stream) {
         TLOG(logSpecError, "Unable to open SMB configuration file");
         return -1;

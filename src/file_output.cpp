@@ -2,11 +2,15 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "logger.h"
@@ -15,35 +19,129 @@
 namespace tavrel {
 
 namespace testing {
-StreamOpener stream_opener = nullptr;
+std::size_t render_capacity = kRenderCapacity;
 }
 
 namespace {
 
 constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kSecretMode = 0600;
+// As many links as the kernel follows in one path.
+constexpr int kMaxLinks = 40;
 
-FILE *open_stream(int fd) {
-    return testing::stream_opener ? testing::stream_opener(fd) : fdopen(fd, "w");
+// How the target will be written: through a temporary file beside it, or,
+// where its directory cannot take one, into the file itself.
+enum class Way { replace, in_place };
+
+// The file being rendered. Static, like the rest of the helper's storage: a
+// build keeps no more than a few hundred bytes on its own stack.
+struct Render {
+    std::array<char, kRenderCapacity> text;
+    std::size_t used = 0;
+    bool overflow = false;
+    bool active = false;
+    bool closing = false;  // the helper itself is closing the stream
+    // Carried in the stream's cookie: a stream of an earlier render, which its
+    // holder never closed, can no longer write into this one.
+    std::uintptr_t generation = 0;
+    FILE *stream = nullptr;
+    const char *source = "";
+    const char *shown = "";
+    Secrecy secrecy = Secrecy::normal;
+    Way way = Way::replace;
+    int line = 0;                    // where the render began, for a close nobody reports on
+    std::array<char, PATH_MAX> target;   // the file finally named, links followed
+    std::array<char, PATH_MAX> scratch;  // a link's text, the directory, the temporary file
+};
+
+Render g_render;
+std::array<char, PATH_MAX> g_real_path;
+
+void *cookie_of(std::uintptr_t generation) { return reinterpret_cast<void *>(generation); }
+
+bool is_current(void *cookie) { return g_render.active && cookie == cookie_of(g_render.generation); }
+
+std::size_t capacity() { return testing::render_capacity < kRenderCapacity ? testing::render_capacity : kRenderCapacity; }
+
+void log_error(int line, const char *operation, int error) {
+    Log_SpecEntry(logSpecError, g_render.source, line, "Failed to %s %s: %s", operation, g_render.shown,
+                  strerror(error));
 }
 
-// The directory part of path ("." when there is none).
-bool directory_of(const char *path, std::span<char> out) {
-    const std::string_view p(path);
-    const auto slash = p.rfind('/');
+// The directory part of path ("/" for a file at the top).
+bool directory_of(std::string_view path, std::span<char> out) {
+    const auto slash = path.rfind('/');
     if (slash == std::string_view::npos) return copy_text(out, ".");
-    return copy_text(out, slash == 0 ? std::string_view("/") : p.substr(0, slash));
+    return copy_text(out, slash == 0 ? std::string_view("/") : path.substr(0, slash));
 }
 
-// Best effort: the rename is already durable on most file systems without it,
-// and a directory that cannot be synced does not make the new file wrong.
-void sync_directory(const char *path) {
-    char dir[PATH_MAX];
-    if (!directory_of(path, dir)) return;
-    const int fd = ::open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)fsync(fd);
-    close(fd);
+// Follows links at the end of path to the file they finally name, in place.
+// A name that does not exist yet is where the file will be made. False, with
+// errno, for a loop of links or a path that does not fit.
+bool follow_links(std::span<char> path, std::span<char> scratch) {
+    for (int hops = 0;; ++hops) {
+        struct stat st;
+        if (lstat(path.data(), &st) != 0) return errno == ENOENT;
+        if (!S_ISLNK(st.st_mode)) return true;
+        if (hops == kMaxLinks) {
+            errno = ELOOP;
+            return false;
+        }
+        const ssize_t length = readlink(path.data(), scratch.data(), scratch.size());
+        if (length < 0) return false;
+        if (static_cast<std::size_t>(length) >= scratch.size()) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        const std::string_view link(scratch.data(), static_cast<std::size_t>(length));
+        bool fits;
+        if (link.starts_with('/')) {
+            fits = copy_text(path, link);
+        } else {
+            // Relative to the directory that holds the link.
+            std::string_view p(path.data());
+            const auto slash = p.rfind('/');
+            path[slash == std::string_view::npos ? 0 : slash + 1] = '\0';
+            fits = append_text(path, link);
+        }
+        if (!fits) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+    }
+}
+
+bool writable(const char *path) { return faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0; }
+
+bool is_regular(const char *path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// How the target can be replaced, or false (errno) when it cannot: a
+// directory at its path, or neither its directory nor the file writable.
+bool choose_way(const char *target, std::span<char> scratch, Way &way) {
+    struct stat st;
+    const bool exists = stat(target, &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    if (!directory_of(target, scratch)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    if (faccessat(AT_FDCWD, scratch.data(), W_OK | X_OK, AT_EACCESS) == 0) {
+        way = Way::replace;
+        return true;
+    }
+    const int directory_error = errno;
+    if (exists && S_ISREG(st.st_mode) && writable(target)) {
+        way = Way::in_place;
+        return true;
+    }
+    errno = directory_error;
+    return false;
 }
 
 mode_t mode_for(const char *target, Secrecy secrecy) {
@@ -53,110 +151,225 @@ mode_t mode_for(const char *target, Secrecy secrecy) {
     return kNewFileMode;
 }
 
-}  // namespace
-
-bool resolve_output_path(const char *fixed_path, std::span<char> out) {
-    const char *root = getenv("TAVREL_ROOT");
-    if (!root || !*root) return copy_text(out, view(fixed_path));
-    std::string_view r(root);
-    while (r.size() > 1 && r.back() == '/') r.remove_suffix(1);
-    return copy_text(out, r) && append_text(out, view(fixed_path));
-}
-
-OutputFile::OutputFile(const char *source, const char *fixed_path, Secrecy secrecy)
-    : source_(source), fixed_path_(fixed_path), secrecy_(secrecy) {}
-
-OutputFile::~OutputFile() {
-    if (stream_) abandon(OnFailure::keep_previous);
-}
-
-FILE *OutputFile::open() {
-    if (stream_) return stream_;
-    if (!resolve_output_path(fixed_path_, target_)) {
-        errno = ENAMETOOLONG;
-        return nullptr;
-    }
-    const mode_t mode = mode_for(target_, secrecy_);
-
-    // The temporary file: same directory, so that rename replaces atomically;
-    // mkostemp creates it exclusively and so never follows a link.
-    char dir[PATH_MAX];
-    const char *base = strrchr(target_, '/');
-    base = base ? base + 1 : target_;
-    temp_[0] = '\0';
-    in_place_ = false;
-    if (directory_of(target_, dir) && copy_text(temp_, dir) && append_text(temp_, "/.") &&
-        append_text(temp_, base) && append_text(temp_, ".XXXXXX")) {
-        fd_ = mkostemp(temp_, O_CLOEXEC);
-    } else {
-        fd_ = -1;
-    }
-    if (fd_ >= 0) {
-        if (fchmod(fd_, mode) != 0) {
-            const int error = errno;
-            close(fd_);
-            unlink(temp_);
-            fd_ = -1;
-            errno = error;
-            return nullptr;
+bool write_all(int fd, std::string_view bytes, off_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t n = pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
         }
-    } else {
-        // No temporary file possible here (for instance a directory we may
-        // not write to): write the target in place, as fopen "w" would.
-        temp_[0] = '\0';
-        in_place_ = true;
-        fd_ = ::open(target_, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-        if (fd_ < 0) return nullptr;
-        if (secrecy_ == Secrecy::secret) (void)fchmod(fd_, kSecretMode);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+        offset += n;
     }
-
-    stream_ = open_stream(fd_);
-    if (!stream_) {
-        const int error = errno;
-        close(fd_);
-        fd_ = -1;
-        if (!in_place_) unlink(temp_);
-        errno = error;
-    }
-    return stream_;
-}
-
-void OutputFile::close_stream() {
-    if (stream_) fclose(stream_);
-    stream_ = nullptr;
-    fd_ = -1;
-}
-
-bool OutputFile::fail(const char *operation, int error) {
-    Log_SpecEntry(logSpecError, source_, __LINE__, "Failed to %s %s: %s", operation, fixed_path_,
-                  strerror(error));
-    close_stream();
-    if (!in_place_ && temp_[0]) unlink(temp_);
-    temp_[0] = '\0';
-    return false;
-}
-
-bool OutputFile::finish() {
-    if (!stream_) return false;
-    if (fflush(stream_) != 0 || ferror(stream_)) return fail("write", errno ? errno : EIO);
-    if (fsync(fd_) != 0) return fail("sync", errno);
-    FILE *stream = stream_;
-    stream_ = nullptr;
-    fd_ = -1;
-    if (fclose(stream) != 0) return fail("close", errno);
-    if (!in_place_) {
-        if (rename(temp_, target_) != 0) return fail("replace", errno);
-        temp_[0] = '\0';
-    }
-    sync_directory(target_);
     return true;
 }
 
-void OutputFile::abandon(OnFailure what) {
-    close_stream();
-    if (!in_place_ && temp_[0]) unlink(temp_);
-    temp_[0] = '\0';
-    if (what == OnFailure::remove_target && target_[0]) unlink(target_);
+// Best effort: the rename is already durable on most file systems without it,
+// and a directory that cannot be synced does not make the new file wrong.
+void sync_directory(const char *target, std::span<char> scratch) {
+    if (!directory_of(target, scratch)) return;
+    const int fd = ::open(scratch.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)fsync(fd);
+    close(fd);
+}
+
+// Ends a failed step: logs it, closes fd, removes the temporary file.
+bool fail(int line, const char *operation, int fd, const char *temp) {
+    const int error = errno;
+    if (fd >= 0) close(fd);
+    if (temp) unlink(temp);
+    log_error(line, operation, error);
+    return false;
+}
+
+// A temporary file in the target's directory, exclusively created (so it
+// never follows a link), then renamed over the target.
+bool replace_through_temporary(int line, int fd, std::string_view text) {
+    Render &r = g_render;
+    const char *temp = r.scratch.data();
+    if (fchmod(fd, mode_for(r.target.data(), r.secrecy)) != 0) return fail(line, "set the mode of", fd, temp);
+    if (!write_all(fd, text, 0)) return fail(line, "write", fd, temp);
+    if (fsync(fd) != 0) return fail(line, "sync", fd, temp);
+    if (close(fd) != 0) return fail(line, "close", -1, temp);
+    if (rename(temp, r.target.data()) != 0) return fail(line, "replace", -1, temp);
+    sync_directory(r.target.data(), r.scratch);
+    return true;
+}
+
+// The file itself, as fopen "w" would write it, but only once the text is
+// whole. A file holding secrets is made private before a byte of it changes.
+bool write_in_place(int line, std::string_view text) {
+    Render &r = g_render;
+    const int fd = ::open(r.target.data(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return fail(line, "open", -1, nullptr);
+    if (r.secrecy == Secrecy::secret && fchmod(fd, kSecretMode) != 0) return fail(line, "set the mode of", fd, nullptr);
+    // Written over the old text before it is cut to length, so a full disk
+    // finds the old blocks already there.
+    if (!write_all(fd, text, 0) || ftruncate(fd, static_cast<off_t>(text.size())) != 0)
+        return fail(line, "write", fd, nullptr);
+    if (fsync(fd) != 0) return fail(line, "sync", fd, nullptr);
+    if (close(fd) != 0) return fail(line, "close", -1, nullptr);
+    return true;
+}
+
+// Temporary file name: ".<name>.XXXXXX" beside the target.
+bool temporary_name(const char *target, std::span<char> out) {
+    const std::string_view t(target);
+    const auto slash = t.rfind('/');
+    const std::string_view dir = slash == std::string_view::npos ? "." : t.substr(0, slash);
+    const std::string_view base = slash == std::string_view::npos ? t : t.substr(slash + 1);
+    return copy_text(out, dir) && append_text(out, "/.") && append_text(out, base) && append_text(out, ".XXXXXX");
+}
+
+bool put_in_place(int line) {
+    Render &r = g_render;
+    const std::string_view text(r.text.data(), r.used);
+    if (r.way == Way::replace) {
+        if (!temporary_name(r.target.data(), r.scratch)) {
+            errno = ENAMETOOLONG;
+            return fail(line, "create a temporary file for", -1, nullptr);
+        }
+        const int fd = mkostemp(r.scratch.data(), O_CLOEXEC);
+        if (fd >= 0) return replace_through_temporary(line, fd, text);
+        // The directory looked writable but takes no new file (a read-only
+        // mount): the file itself may still be written.
+        const int error = errno;
+        if (!is_regular(r.target.data()) || !writable(r.target.data())) {
+            errno = error;
+            return fail(line, "create a temporary file for", -1, nullptr);
+        }
+    }
+    return write_in_place(line, text);
+}
+
+// Ends the render and puts its text in place; false (logged) when it cannot.
+bool finish_render(int line) {
+    Render &r = g_render;
+    r.active = false;
+    if (r.overflow) {
+        Log_SpecEntry(logSpecError, r.source, line, "Failed to write %s: the text does not fit in %zu bytes", r.shown,
+                      capacity());
+        return false;
+    }
+    return put_in_place(line);
+}
+
+ssize_t render_write(void *cookie, const char *bytes, size_t size) {
+    Render &r = g_render;
+    if (!is_current(cookie)) {
+        errno = EBADF;
+        return 0;
+    }
+    if (size > capacity() - r.used) {
+        r.overflow = true;
+        errno = ENOSPC;
+        return 0;
+    }
+    memcpy(r.text.data() + r.used, bytes, size);
+    r.used += size;
+    return static_cast<ssize_t>(size);
+}
+
+// A render stream that someone closes with fclose itself (a SambaConfig
+// whose own fclose does so) is put in place, as a file written with fopen
+// would be there after fclose.
+int render_close(void *cookie) {
+    if (!is_current(cookie) || g_render.closing) return 0;
+    return finish_render(g_render.line) ? 0 : EOF;
+}
+
+// Closes the stream on the helper's own account. Its only write errors are
+// the render's own (a text that does not fit), which the render remembers.
+void close_render(FILE *stream) {
+    g_render.closing = true;
+    fclose(stream);
+    g_render.closing = false;
+}
+
+}  // namespace
+
+const char *real_path(const char *fixed_path) {
+    if (!fixed_path) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const char *root = getenv("TAVREL_ROOT");
+    std::string_view r = root ? std::string_view(root) : std::string_view();
+    while (r.size() > 1 && r.back() == '/') r.remove_suffix(1);
+    if (!copy_text(g_real_path, r) || !append_text(g_real_path, fixed_path)) {
+        errno = ENAMETOOLONG;
+        return nullptr;
+    }
+    return g_real_path.data();
+}
+
+FILE *begin_render(const char *source, const char *shown_path, const char *path, Secrecy secrecy,
+                   std::source_location where) {
+    Render &r = g_render;
+    // An earlier render its holder never closed is given up.
+    r.active = false;
+    if (!path || !copy_text(r.target, view(path))) {
+        errno = path ? ENAMETOOLONG : EINVAL;
+        return nullptr;
+    }
+    Way way = Way::replace;
+    if (!follow_links(r.target, r.scratch) || !choose_way(r.target.data(), r.scratch, way)) return nullptr;
+
+    ++r.generation;
+    FILE *stream = fopencookie(cookie_of(r.generation), "w", {nullptr, render_write, nullptr, render_close});
+    if (!stream) return nullptr;
+    // Unbuffered: every write lands in the text at once, with no stdio buffer
+    // to allocate.
+    setvbuf(stream, nullptr, _IONBF, 0);
+    r.stream = stream;
+    r.used = 0;
+    r.overflow = false;
+    r.closing = false;
+    r.source = source ? source : "";
+    r.shown = shown_path ? shown_path : r.target.data();
+    r.secrecy = secrecy;
+    r.way = way;
+    r.line = static_cast<int>(where.line());
+    r.active = true;
+    return stream;
+}
+
+bool is_render(FILE *stream) { return stream && g_render.active && stream == g_render.stream; }
+
+bool commit_render(FILE *stream, std::source_location where) {
+    if (!is_render(stream)) return false;
+    close_render(stream);
+    return finish_render(static_cast<int>(where.line()));
+}
+
+void drop_render(FILE *stream, OnFailure what, std::source_location where) {
+    if (!is_render(stream)) return;
+    close_render(stream);
+    g_render.active = false;
+    if (what == OnFailure::remove_target && unlink(g_render.target.data()) != 0 && errno != ENOENT)
+        log_error(static_cast<int>(where.line()), "remove", errno);
+}
+
+FILE *OutputFile::open(std::source_location where) {
+    if (stream_) return stream_;
+    const char *path = real_path(fixed_path_);
+    if (!path) return nullptr;
+    stream_ = begin_render(source_, fixed_path_, path, secrecy_, where);
+    return stream_;
+}
+
+bool OutputFile::finish(std::source_location where) {
+    FILE *stream = stream_;
+    stream_ = nullptr;
+    return stream && commit_render(stream, where);
+}
+
+void OutputFile::abandon(OnFailure what, std::source_location where) {
+    FILE *stream = stream_;
+    stream_ = nullptr;
+    if (stream) drop_render(stream, what, where);
 }
 
 }  // namespace tavrel

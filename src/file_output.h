@@ -2,22 +2,28 @@
 //
 // A builder names its fixed path ("/etc/krb5.conf"); the file really goes to
 // that path under $TAVREL_ROOT when the variable is set and not empty. The
-// text goes to a temporary file in the same directory, which replaces the
-// target only when the builder finishes successfully, so a crash or a failed
-// build never leaves a truncated configuration behind. When no temporary file
-// can be created there, the target is written in place.
+// builder renders its whole text into a memory stream first; the target is
+// touched only when the builder has finished successfully, and then replaced
+// crash-safely: a temporary file beside it, one write, fsync, rename,
+// directory sync. A link at the target is followed to the file it finally
+// names, which is replaced in its own directory, so the link stays. Where no
+// temporary file can be made there but the file itself can be written (a
+// read-only directory), the rendered bytes go into it in one pass.
+//
+// One file is rendered at a time: the library's calls come one at a time, and
+// the text lives in a buffer of the helper's own.
 #pragma once
 
-#include <limits.h>
 #include <stdio.h>
 
-#include <span>
+#include <cstddef>
+#include <source_location>
 
 namespace tavrel {
 
 enum class Secrecy {
     normal,  // keeps the mode of the file it replaces; 0644 for a new one
-    secret,  // always 0600: the file holds passwords or keys
+    secret,  // always 0600 (the file holds passwords or keys), or not written
 };
 
 enum class OnFailure {
@@ -25,53 +31,63 @@ enum class OnFailure {
     remove_target,  // the target is removed as well
 };
 
-// The real path of a fixed path: under $TAVREL_ROOT when that is set and not
-// empty. False when the result does not fit.
-bool resolve_output_path(const char *fixed_path, std::span<char> out);
+// The most a rendered file may hold; a longer text fails its build.
+inline constexpr std::size_t kRenderCapacity = 32 * 1024;
 
+// The real path of a fixed path: under $TAVREL_ROOT when that is set and not
+// empty. Points into storage of the helper's own, which the next call
+// reuses; null (errno ENAMETOOLONG) when the result does not fit.
+const char *real_path(const char *fixed_path);
+
+// Starts rendering the file at real_path (a path real_path() gave, or any
+// path a caller names). Checks first that the target can be replaced: no
+// directory stands at its path, and its directory, or else the file itself,
+// can be written. Null with errno set when it cannot, or when no stream can
+// be had. shown_path names the file in the helper's records; source is the
+// log source name of the builder, whose line each record carries.
+FILE *begin_render(const char *source, const char *shown_path, const char *real_path, Secrecy secrecy,
+                   std::source_location where = std::source_location::current());
+
+// Whether stream is the memory stream of the file being rendered.
+bool is_render(FILE *stream);
+
+// Closes the stream and puts its text in place. Any failure (a text that did
+// not fit, a failed write, sync, mode change or rename) is logged at
+// logSpecError with the path and the system's error text, leaves the previous
+// file as it was and no temporary file behind; the result is then false.
+bool commit_render(FILE *stream, std::source_location where = std::source_location::current());
+
+// Closes the stream and drops its text; with OnFailure::remove_target the
+// target is removed too.
+void drop_render(FILE *stream, OnFailure what, std::source_location where = std::source_location::current());
+
+// A builder's file, from open to finish or abandon.
 class OutputFile {
 public:
-    // source: the log source name of the builder, for the helper's records.
-    OutputFile(const char *source, const char *fixed_path, Secrecy secrecy = Secrecy::normal);
+    OutputFile(const char *source, const char *fixed_path, Secrecy secrecy = Secrecy::normal)
+        : source_(source), fixed_path_(fixed_path), secrecy_(secrecy) {}
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
     // A file neither finished nor abandoned is abandoned, keeping the previous file.
-    ~OutputFile();
+    ~OutputFile() { abandon(OnFailure::keep_previous); }
 
-    // Opens the stream; null when nothing could be opened (errno tells why).
-    // Logs nothing: the builders log their own open failure.
-    FILE *open();
-    FILE *stream() const { return stream_; }
-    const char *fixed_path() const { return fixed_path_; }
-    const char *target_path() const { return target_; }
-
-    // Flushes, syncs and closes the text and puts it in place. Any failure is
-    // logged at logSpecError with the path and the system's error text and
-    // leaves the previous file as it was; the result is then false.
-    bool finish();
-    // Drops the text; with OnFailure::remove_target the target is removed too.
-    void abandon(OnFailure what);
+    // The memory stream; null when the target cannot be replaced (errno tells
+    // why). Logs nothing: the builders log their own open failure.
+    FILE *open(std::source_location where = std::source_location::current());
+    bool finish(std::source_location where = std::source_location::current());
+    void abandon(OnFailure what, std::source_location where = std::source_location::current());
 
 private:
-    bool fail(const char *operation, int error);
-    void close_stream();
-
     const char *source_;
     const char *fixed_path_;
     Secrecy secrecy_;
     FILE *stream_ = nullptr;
-    int fd_ = -1;
-    bool in_place_ = false;
-    char target_[PATH_MAX] = {};
-    char temp_[PATH_MAX] = {};
 };
 
 namespace testing {
-// How an open descriptor becomes the builder's stream; fdopen unless a test
-// substitutes a stream that fails on purpose (for instance with fopencookie).
-// The stream owns the descriptor: closing it closes the descriptor.
-using StreamOpener = FILE *(*)(int fd);
-extern StreamOpener stream_opener;
+// How much a render may hold; lowered by tests to make a build run out of
+// room at a chosen byte. Never above kRenderCapacity.
+extern std::size_t render_capacity;
 }  // namespace testing
 
 }  // namespace tavrel

@@ -38,8 +38,12 @@ constexpr std::size_t kSharenameMax = TAVREL_SHARENAME_SIZE - 1;
 constexpr std::size_t kDnsNameMax = TAVREL_DNS_NAME_SIZE - 1;
 static_assert(TAVREL_IP_ADDRESS_SIZE > IPU_MAX_ADDRESS_TEXT, "room for every accepted address");
 
-// Besides letters and digits, what a host name (or an address given as one) may hold.
-constexpr std::string_view kDnsNameExtras = ".-_:";
+// A host name (or an address given as one: fe80::5%eth0, a NetBIOS name such
+// as SCAN$) may hold any byte but those that would split its line: a blank
+// or a control character, or a final backslash that continues it.
+constexpr bool is_usable_host_name(std::string_view name) {
+    return !tavrel::has_blank_or_control(name) && !name.ends_with('\\');
+}
 
 constexpr AttrReadMessages kRealmRead{
     .source = kLogSource,
@@ -219,7 +223,7 @@ int get_dns_name_from_dstore(char *dns_name, int32_t attrId) {
         dns_name[0] = '\0';
         return 0;
     }
-    if (!tavrel::only_alnum_or(value, kDnsNameExtras)) {
+    if (!is_usable_host_name(value)) {
         TLOG(logSpecError, "%s - DNS name holds an invalid character.", kDnsNameRead.name);
         dns_name[0] = '\0';
         return 0;

@@ -10,6 +10,7 @@
 
 #include "file_output.h"
 #include "ip_utils.h"
+#include "krb5_token.h"
 #include "log.h"
 #include "tavrel/general_utilities.h"
 #include "text.h"
@@ -20,18 +21,10 @@ constexpr char kLogSource[] = "kerberos_CAC_config";
 constexpr char kName[] = "cf_build_krb_conf_file_for_CAC";
 constexpr char kPkinitConf[] = "/usr/heimdal/etc/krb5.conf";
 
-// A realm or KDC goes into the file as one bare word: blanks and control
-// characters would split the line, braces, quotes and the comment sign would
-// change the section structure.
-bool fits_krb5_conf(const char *text) {
-    const std::string_view t = tavrel::view(text);
-    return text && !t.empty() && !tavrel::has_blank_or_control(t) && !tavrel::has_any_of(t, "{}\"#");
-}
-
-bool argument_is_sound(const char *text, const char *argument) {
-    if (fits_krb5_conf(text)) return true;
-    TLOG(logSpecError, "%s - Refusing the %s argument: missing, empty, or holding a blank, a control character or one of {}\"#",
-         kName, argument);
+// A realm or KDC goes into the file as one word of krb5.conf.
+bool argument_is_sound(const char *text, const char *argument, tavrel::Krb5Token kind) {
+    if (text && *text && tavrel::is_krb5_token(text, kind)) return true;
+    TLOG(logSpecError, "%s - Refusing the %s argument: missing, empty, or not one word of krb5.conf", kName, argument);
     return false;
 }
 
@@ -46,7 +39,9 @@ const char *kdc_text(const char *kdc, std::span<char> bracketed) {
 }
 
 int build(char *realm, const char *kdc_argument, int port, int win2k) {
-    if (!argument_is_sound(realm, "realm") || !argument_is_sound(kdc_argument, "kdc")) return 0;
+    if (!argument_is_sound(realm, "realm", tavrel::Krb5Token::realm) ||
+        !argument_is_sound(kdc_argument, "kdc", tavrel::Krb5Token::kdc))
+        return 0;
     std::array<char, 64> bracketed{};
     const char *kdc = kdc_text(kdc_argument, bracketed);
     tavrel::OutputFile out(kLogSource, kPkinitConf);

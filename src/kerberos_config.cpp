@@ -13,6 +13,7 @@
 #include "file_output.h"
 #include "fips.h"
 #include "ip_utils.h"
+#include "krb5_token.h"
 #include "log.h"
 #include "tavrel/general_utilities.h"
 #include "tavrel/kerberos_data.h"
@@ -33,18 +34,15 @@ constexpr std::size_t kHostTextSize = TAVREL_DNS_NAME_SIZE + 6;
 using tavrel::OnFailure;
 using tavrel::OutputFile;
 
-// Characters that would split a krb5.conf value or change the section
-// structure around it: blanks and control characters, braces, quotes and the
-// comment sign.
-bool fits_krb5_conf(std::string_view text) {
-    return !tavrel::has_blank_or_control(text) && !tavrel::has_any_of(text, "{}\"#");
-}
+using tavrel::Krb5Token;
+
+bool is_kdc_token(const char *text) { return tavrel::is_krb5_token(tavrel::view(text), Krb5Token::kdc); }
 
 // A realm we are willing to write: the platform's realm check, and nothing
 // that could break the file, within the realm capacity.
 bool usable_realm(const char *realm) {
     const std::size_t length = tavrel::bounded_length(realm, kMaxRealm);
-    return realm && length <= kMaxRealm && fits_krb5_conf(std::string_view(realm, length)) &&
+    return realm && length <= kMaxRealm && tavrel::is_krb5_token(std::string_view(realm, length), Krb5Token::realm) &&
            ipu_check_realm(realm) != 0;
 }
 
@@ -104,7 +102,7 @@ constexpr std::array<KdcRole, 2> kKdcRoles = {{
 // port. Points into host or address.
 const char *kdc_text_from_hostname(std::span<char> host, const char *port, std::span<char> address, bool debug) {
     tavrel::clear_text(address);
-    if (get_ip_from_hostname(host.data(), address.data()) == 0 || address[0] == '\0') {
+    if (get_ip_from_hostname(host.data(), address.data()) == 0 || address[0] == '\0' || !is_kdc_token(address.data())) {
         if (debug) TLOG(logSpecDebug, "Unable to get valid IP, using hostname instead");
         tavrel::append_text(host, ":");
         tavrel::append_text(host, port);
@@ -126,8 +124,7 @@ const char *kdc_text_from_hostname(std::span<char> host, const char *port, std::
 bool write_kdc(FILE *file, int service, char *realm, int &open, const KdcRole &role, const EntryStyle &style) {
     const int level = *style.failure_level;
     std::array<char, kHostTextSize> host{};
-    if (get_dns_name_from_dstore(host.data(), role.hostname_attr(service)) != 1 ||
-        !fits_krb5_conf(tavrel::view(host.data()))) {
+    if (get_dns_name_from_dstore(host.data(), role.hostname_attr(service)) != 1 || !is_kdc_token(host.data())) {
         TLOG(level, "Could not retrieve %shostname for service ID [%d]", role.label, service);
         return false;
     }
@@ -143,7 +140,7 @@ bool write_kdc(FILE *file, int service, char *realm, int &open, const KdcRole &r
         return true;
     }
     if (get_ip_address_from_dstore(address.data(), role.ip_address_attr(service)) == 0 || address[0] == '\0' ||
-        !fits_krb5_conf(tavrel::view(address.data()))) {
+        !is_kdc_token(address.data())) {
         TLOG(level, "Could not retrieve %sIP address for service ID [%d]", role.label, service);
         return false;
     }
@@ -245,7 +242,8 @@ bool write_record_kdc(FILE *file, char *realm, int &open, const char *ip_address
         tavrel::copy_text(address, ip_address);
     } else if (hostname[0] == '\0') {
         return false;
-    } else if (get_ip_from_hostname(hostname, address.data()) == 0 || address[0] == '\0') {
+    } else if (get_ip_from_hostname(hostname, address.data()) == 0 || address[0] == '\0' ||
+               !is_kdc_token(address.data())) {
         kdc = hostname;
     }
     if (kdc == address.data()) bracket_if_ipv6(address);
@@ -258,17 +256,18 @@ struct RecordField {
     const char *name;
     const char *text;
     std::size_t size;
+    Krb5Token kind;
 };
 
 // A record whose text fields all end inside their arrays and hold nothing
 // that could break the file; logs the first field that does not.
 bool record_is_sound(const krb_server_settings &s) {
     const std::array<RecordField, 5> fields = {{
-        {"realm", s.realm, sizeof s.realm},
-        {"kdc_hostname", s.kdc_hostname, sizeof s.kdc_hostname},
-        {"kdc_ip_address", s.kdc_ip_address, sizeof s.kdc_ip_address},
-        {"backup_kdc_hostname", s.backup_kdc_hostname, sizeof s.backup_kdc_hostname},
-        {"backup_kdc_ip_address", s.backup_kdc_ip_address, sizeof s.backup_kdc_ip_address},
+        {"realm", s.realm, sizeof s.realm, Krb5Token::realm},
+        {"kdc_hostname", s.kdc_hostname, sizeof s.kdc_hostname, Krb5Token::kdc},
+        {"kdc_ip_address", s.kdc_ip_address, sizeof s.kdc_ip_address, Krb5Token::kdc},
+        {"backup_kdc_hostname", s.backup_kdc_hostname, sizeof s.backup_kdc_hostname, Krb5Token::kdc},
+        {"backup_kdc_ip_address", s.backup_kdc_ip_address, sizeof s.backup_kdc_ip_address, Krb5Token::kdc},
     }};
     for (const RecordField &f : fields) {
         const std::size_t length = tavrel::bounded_length(f.text, f.size - 1);
@@ -277,7 +276,7 @@ bool record_is_sound(const krb_server_settings &s) {
                  "cf_build_krb_conf_with_XML_data", f.name, f.size);
             return false;
         }
-        if (!fits_krb5_conf(std::string_view(f.text, length))) {
+        if (!tavrel::is_krb5_token(std::string_view(f.text, length), f.kind)) {
             TLOG(logSpecError, "%s - Kerberos setting %s holds a blank, control or reserved character",
                  "cf_build_krb_conf_with_XML_data", f.name);
             return false;
@@ -410,7 +409,7 @@ int cf_build_krb_config_file_with_realm_only(char *realm) {
     if (!file) return 0;
     write_caller_start(file, realm);
     std::array<char, TAVREL_IP_ADDRESS_PORT_SIZE> kdc{};
-    if (get_ip_from_hostname(realm, kdc.data()) == 0 || kdc[0] == '\0') {
+    if (get_ip_from_hostname(realm, kdc.data()) == 0 || kdc[0] == '\0' || !is_kdc_token(kdc.data())) {
         TLOG(logSpecWarn, "Unable to get ip address for realm [%s]", realm);
         out.abandon(OnFailure::remove_target);
         return 0;

@@ -75,13 +75,4 @@ constexpr bool has_blank_or_control(std::string_view text) {
     return false;
 }
 
-// True when every byte is in the set [A-Za-z0-9] or in extra.
-constexpr bool only_alnum_or(std::string_view text, std::string_view extra) {
-    for (char c : text) {
-        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum && extra.find(c) == std::string_view::npos) return false;
-    }
-    return true;
-}
-
 }  // namespace tavrel

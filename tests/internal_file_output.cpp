@@ -1,4 +1,5 @@
-// The file-output helper every builder writes through.
+// The file-output helper every builder writes through: rendered first, put
+// in place whole, links followed, the previous file kept on any failure.
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,6 +22,11 @@ constexpr char kPath[] = "/etc/test.conf";
 
 class FileOutput : public tavrel_test::TavrelTest {
 protected:
+    void TearDown() override {
+        tavrel::testing::render_capacity = tavrel::kRenderCapacity;
+        TavrelTest::TearDown();
+    }
+
     bool build(const std::string &text, Secrecy secrecy = Secrecy::normal) {
         OutputFile out("test_source", kPath, secrecy);
         FILE *stream = out.open();
@@ -29,11 +35,11 @@ protected:
         return out.finish();
     }
 
-    // Anything in the directory besides the target: temporary files left behind.
+    // Temporary files left behind anywhere under the root.
     std::size_t strays() const {
         std::size_t n = 0;
-        for (const auto &entry : std::filesystem::directory_iterator(path("/etc")))
-            n += entry.path().filename() != "test.conf" && entry.is_regular_file();
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(root()))
+            n += entry.path().filename().string().starts_with(".");
         return n;
     }
 };
@@ -54,7 +60,7 @@ TEST_F(FileOutput, TextReplacesThePreviousFileOnlyWhenFinished) {
 TEST_F(FileOutput, FinishedFileHasTheRightMode) {
     struct Case { mode_t previous; Secrecy secrecy; mode_t expected; };
     for (const Case c : {Case{0, Secrecy::normal, 0644}, Case{0640, Secrecy::normal, 0640},
-                         Case{0, Secrecy::secret, 0600}, Case{0644, Secrecy::secret, 0600}}) {
+                         Case{0, Secrecy::secret, 0600}, Case{0666, Secrecy::secret, 0600}}) {
         SCOPED_TRACE(c.previous);
         unlink(path(kPath).c_str());
         if (c.previous) write(kPath, "old\n", c.previous);
@@ -80,21 +86,48 @@ TEST_F(FileOutput, UnfinishedTextNeverReplacesThePreviousFile) {
     }
 }
 
-TEST_F(FileOutput, ATargetThatIsALinkIsReplacedNotFollowed) {
-    write("/etc/elsewhere", "untouched\n");
-    ASSERT_EQ(symlink(path("/etc/elsewhere").c_str(), path(kPath).c_str()), 0);
-    ASSERT_TRUE(build("new\n"));
-    EXPECT_EQ(read("/etc/elsewhere"), "untouched\n");
-    EXPECT_EQ(read(kPath), "new\n");
+// A link at the target is followed, as fopen "w" would, to the file it
+// finally names, which is replaced in its own directory; the links stay.
+TEST_F(FileOutput, ALinkedTargetReplacesTheFileItNamesAndStays) {
+    std::filesystem::create_directories(path("/data/conf"));
+    struct Case { const char *name; std::string link; std::string file; };
+    const Case cases[] = {
+        {"absolute", path("/data/conf/test.conf"), "/data/conf/test.conf"},
+        {"relative", "../data/conf/test.conf", "/data/conf/test.conf"},
+        {"chain of two", path("/etc/hop"), "/data/conf/test.conf"},
+        {"dangling", path("/data/conf/new.conf"), "/data/conf/new.conf"},
+    };
+    ASSERT_EQ(symlink(path("/data/conf/test.conf").c_str(), path("/etc/hop").c_str()), 0);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        write("/data/conf/test.conf", "old\n");
+        unlink(path("/data/conf/new.conf").c_str());
+        unlink(path(kPath).c_str());
+        ASSERT_EQ(symlink(c.link.c_str(), path(kPath).c_str()), 0);
+        ASSERT_TRUE(build("new\n"));
+        EXPECT_TRUE(std::filesystem::is_symlink(path(kPath)));
+        EXPECT_EQ(read(c.file), "new\n");
+        EXPECT_EQ(strays(), 0u);
+    }
 }
 
-TEST_F(FileOutput, MissingDirectoryCannotBeOpened) {
-    OutputFile out("test_source", "/no/such/dir/test.conf");
-    EXPECT_EQ(out.open(), nullptr);
+TEST_F(FileOutput, ATargetThatCannotBeReplacedIsNotOpened) {
+    ASSERT_EQ(symlink("loop-b", path("/etc/loop-a").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a", path("/etc/loop-b").c_str()), 0);
+    std::filesystem::create_directories(path("/etc/dir.conf"));
+    struct Case { const char *fixed; int error; };
+    for (const Case c : {Case{"/no/such/dir/test.conf", ENOENT}, Case{"/etc/dir.conf", EISDIR},
+                         Case{"/etc/loop-a", ELOOP}}) {
+        SCOPED_TRACE(c.fixed);
+        OutputFile out("test_source", c.fixed);
+        errno = 0;
+        EXPECT_EQ(out.open(), nullptr);
+        EXPECT_EQ(errno, c.error);
+    }
+    EXPECT_TRUE(logs().empty());
 }
 
-// A file system that runs out of room: past the file-size limit every write
-// fails, as on a full disk.
+// Past the file-size limit every write fails, as on a full disk.
 TEST_F(FileOutput, AWriteErrorFailsTheBuildAndKeepsThePreviousFile) {
     write(kPath, "old\n");
     signal(SIGXFSZ, SIG_IGN);
@@ -103,7 +136,7 @@ TEST_F(FileOutput, AWriteErrorFailsTheBuildAndKeepsThePreviousFile) {
     struct rlimit tiny = saved;
     tiny.rlim_cur = 16;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    const bool finished = build(std::string(100000, 'x'));
+    const bool finished = build(std::string(20000, 'x'));
     setrlimit(RLIMIT_FSIZE, &saved);
 
     EXPECT_FALSE(finished);
@@ -113,27 +146,46 @@ TEST_F(FileOutput, AWriteErrorFailsTheBuildAndKeepsThePreviousFile) {
     EXPECT_EQ(logs().at(0).source, "test_source");
 }
 
-// A stream whose close fails, as NFS reports a lost write at close.
-FILE *stream_failing_at_close(int fd) {
-    cookie_io_functions_t io{};
-    io.write = [](void *, const char *, size_t size) { return static_cast<ssize_t>(size); };
-    io.close = [](void *cookie) {
-        close(static_cast<int>(reinterpret_cast<intptr_t>(cookie)));
-        errno = EIO;
-        return -1;
-    };
-    return fopencookie(reinterpret_cast<void *>(static_cast<intptr_t>(fd)), "w", io);
+TEST_F(FileOutput, TextThatDoesNotFitFailsTheBuild) {
+    write(kPath, "old\n");
+    tavrel::testing::render_capacity = 8;
+    OutputFile out("test_source", kPath);
+    FILE *stream = out.open();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(fwrite("12345678", 8, 1, stream), 1u);
+    EXPECT_EQ(fwrite("9", 1, 1, stream), 0u);
+    const int line = __LINE__ + 1;
+    EXPECT_FALSE(out.finish());
+    EXPECT_EQ(read(kPath), "old\n");
+    EXPECT_EQ(log_lines(), std::vector<std::string>{"ERROR Failed to write /etc/test.conf: the text does not fit in 8 bytes"});
+    EXPECT_EQ(logs().at(0).line, line);
 }
 
-TEST_F(FileOutput, ACloseErrorFailsTheBuild) {
+// A stream its holder closes with fclose itself (as a SambaConfig whose own
+// fclose does) is in place afterwards, as a file would be.
+TEST_F(FileOutput, ARenderClosedWithFcloseIsPutInPlace) {
     write(kPath, "old\n");
-    tavrel::testing::stream_opener = stream_failing_at_close;
-    const bool finished = build("new\n");
-    tavrel::testing::stream_opener = nullptr;
-    EXPECT_FALSE(finished);
-    EXPECT_EQ(read(kPath), "old\n");
-    EXPECT_EQ(strays(), 0u);
-    EXPECT_TRUE(logged(host::Level::Error, "Failed to close /etc/test.conf: Input/output error"));
+    FILE *stream = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), Secrecy::normal);
+    ASSERT_NE(stream, nullptr);
+    fputs("new\n", stream);
+    EXPECT_EQ(fclose(stream), 0);
+    EXPECT_EQ(read(kPath), "new\n");
+}
+
+// A render its holder never closed is given up when the next begins; the
+// old stream can no longer write into the new one.
+TEST_F(FileOutput, AnUnclosedRenderIsGivenUpByTheNext) {
+    FILE *forgotten = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), Secrecy::normal);
+    ASSERT_NE(forgotten, nullptr);
+    OutputFile out("test_source", kPath);
+    FILE *stream = out.open();
+    ASSERT_NE(stream, nullptr);
+    fputs("new\n", stream);
+    EXPECT_EQ(fwrite("stale", 5, 1, forgotten), 0u);
+    ASSERT_TRUE(out.finish());
+    EXPECT_EQ(read(kPath), "new\n");
+    fclose(forgotten);
+    EXPECT_EQ(read(kPath), "new\n");
 }
 
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
@@ -141,13 +193,12 @@ TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
     for (const Case c : {Case{nullptr, "/etc/krb5.conf"}, Case{"", "/etc/krb5.conf"},
                          Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"}}) {
         c.root ? setenv("TAVREL_ROOT", c.root, 1) : unsetenv("TAVREL_ROOT");
-        char out[64];
-        ASSERT_TRUE(tavrel::resolve_output_path("/etc/krb5.conf", out));
-        EXPECT_STREQ(out, c.expected);
+        const char *path = tavrel::real_path("/etc/krb5.conf");
+        ASSERT_NE(path, nullptr);
+        EXPECT_STREQ(path, c.expected);
     }
-    char small[16];
-    setenv("TAVREL_ROOT", "/a/long/root/directory", 1);
-    EXPECT_FALSE(tavrel::resolve_output_path("/etc/krb5.conf", small));
+    setenv("TAVREL_ROOT", std::string(PATH_MAX, 'r').c_str(), 1);
+    EXPECT_EQ(tavrel::real_path("/etc/krb5.conf"), nullptr);
     unsetenv("TAVREL_ROOT");
 }
 

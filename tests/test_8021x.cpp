@@ -67,6 +67,10 @@ std::vector<Case> file_cases() {
              p.eap_type = CF_IO_EAP_TTLS_TLS; p.user_name = "al\"ice"; p.outer_identity = "a#n\xc3\xa9";
              p.ca_cert = "/c/\"ca"; p.private_key_passwd = "kp\"secret-2";
          })},
+        // Control bytes go out in hex too, which wpa_supplicant reads back whole.
+        {"wired-control-bytes", enterprise([](auto &p) {
+             p.user_name = "al\tice"; p.password = "pw-secret-1\x7f\n"; p.outer_identity = "an\ton";
+         })},
         {"wireless-quoted", enterprise([](auto &p) {
              p.interface = CF_IO_IFACE_WIRELESS; p.ssid = "caf\xc3\xa9#1"; p.user_name = "\""; p.ca_cert = "/c/ca#1";
              p.password = "pw\"secret#\xc3\xa9";
@@ -111,7 +115,6 @@ constexpr char kPersonal[] = "cf_build_wireless_personal_8021x_conf_for_authenti
 constexpr char kEnterprise[] = "cf_build_enterprise_8021x_conf_for_authentication";
 
 const std::string kUser = "DEBUG Username for 802.1x is [alice]";
-const std::string kControl = "WARN Value for [password] holds a control character; not written to config file";
 
 // An identity line of 1999 characters: one more than wpa_supplicant reads.
 const std::string kLongName(1984, 'n');
@@ -126,12 +129,12 @@ std::vector<Case> failure_cases() {
         {"EmptyCaCertPath", enterprise([](auto &p) { p.ca_cert = ""; }), kEnterprise, {kUser, "DEBUG Outer Identity for 802.1x is [anon]", "WARN String for the cert file path failed to write to config file for 802.1x", "ERROR Cannot write out ca_cert path info"}},
         {"Interface2", enterprise([](auto &p) { p.interface = 2; }), kEnterprise, {"WARN Null file pointer for 802.1x settings", "ERROR Cannot write out username [alice]"}},
         // Values that would break the line or be read otherwise; secrets masked.
-        {"LineFeedInTlsPassword", enterprise([](auto &p) { p.eap_type = CF_IO_EAP_TLS; p.password = "pw-secret-1\neap=MD5"; }), kEnterprise, {kUser, kControl, "ERROR Cannot write out password [(hidden)]"}},
+        {"LineFeedInPsk", [] { return personal({"office", 3, 1, "psk-secret-9\npsk=x"}); }, kPersonal, {"WARN Value for [psk] holds a control character; not written to config file", "ERROR Cannot write out PSK [(hidden)]"}},
         {"IdentityLineTooLongToRead", enterprise([](auto &p) { p.user_name = kLongName.c_str(); }), kEnterprise, {"WARN Value for [identity] is too long for a config file line; not written to config file", "ERROR Cannot write out username [" + kLongName + "]"}},
         {"PskCutAtComment", [] { return personal({"office", 3, 1, "psk-secret-9\"x#y"}); }, kPersonal, {"WARN Value for [psk] would be cut short at a '#'; not written to config file", "ERROR Cannot write out PSK [(hidden)]"}},
         {"WepWithoutKey", [] { return wep(nullptr, 0); }, kWep, {"WARN Null file pointer or key for wireless configuration", "ERROR Cannot write out SecType [(null)]"}},
         {"EmptyWepKey", [] { return wep("", 0); }, kWep, {"WARN String for the key failed to write to config file for wireless configuration", "ERROR Cannot write out SecType [(hidden)]"}},
-        {"HexWepKeyNotHex", [] { return wep("0123456789#", 1); }, kWep, {"WARN Value for [wep_key0] is not all hex digits; not written to config file", "ERROR Cannot write out SecType [(hidden)]"}}};
+        {"HexWepKeyNotHex", [] { return wep("012345678#", 1); }, kWep, {"WARN Value for [wep_key0] is not 10, 26 or 32 hex digits; not written to config file", "ERROR Cannot write out SecType [(hidden)]"}}};
     for (const int32_t code : {8, 9, -1})  // 9 on the wireless interface
         cases.push_back({code < 0 ? "EapCodeMinus1" : "EapCode" + std::to_string(code),
                          enterprise([code](auto &p) { p.eap_type = code; p.interface = code == 9; }), kEnterprise,

@@ -163,7 +163,7 @@ TEST_F(Krb5Builders, RefusesCallerTextsThatWouldBreakAFile) {
     };
     for (const char *fixed : kFixed) write(fixed, kPrevious);
     for (const char *bad : {static_cast<const char *>(nullptr), "C\n[realms]", "C\r", "C}", "C{", "C\"", "C#",
-                            "C D"}) {
+                            "C D", "A=B", ";EVIL"}) {
         SCOPED_TRACE(::testing::PrintToString(bad));
         for (int f = 0; f < 5; ++f) refused(spoilt(f, bad), std::string("setting ") + kRecordFields[f] + " ");
         refused(realm_only(bad), "is not a qualified realm");
@@ -171,6 +171,11 @@ TEST_F(Krb5Builders, RefusesCallerTextsThatWouldBreakAFile) {
         refused(cac(bad, "dc1"), "Refusing the realm argument");
         refused(cac("CORP", bad), "Refusing the kdc argument");
     }
+    // A realm also opens its own block, where a leading '[' would open a section.
+    refused(spoilt(0, "[EVIL]"), "setting realm ");
+    refused(realm_only("[EVIL]"), "is not a qualified realm");
+    refused(with_service("[EVIL]", 1), "is not a qualified realm");
+    refused(cac("[EVIL]", "dc1"), "Refusing the realm argument");
     refused(cf_build_krb_conf_with_XML_data(nullptr), "No Kerberos Settings for config file!");
     refused(with_service("CORP.EXAMPLE", 0), "Server Setting [0] is not in range");
     refused(with_service("CORP.EXAMPLE", 10), "Server Setting [10] is not in range");

@@ -88,14 +88,17 @@ TEST_F(SmbLookups, SearchesAreCaseBlindAndNameUnreadableRowsByIndex) {
     EXPECT_EQ(sm_get_smb_auth_service_from_domain_name("dom3"), 3);
     EXPECT_EQ(messages(Level::Warn), (Lines{"Could not retrieve domain number 0 from datastore for SMB",
                                             "Could not retrieve domain number 1 from datastore for SMB"}));
-    // Filing service 1 unreadable, 2 another server; 3, 4 and 6 the same
-    // server, 4 without a share: the first match, or without a share the last.
-    for (const auto &[attr, text] : {std::pair{259, "other"}, {260, "nas"}, {261, "Nas"}, {351, "NAS"}, {280, "Faxes"},
-                                     {355, "faxes"}})
+    // Filing service 1 unreadable, 2 a NetBIOS name, 5 a scoped address; 3, 4
+    // and 6 the same server, 4 without a share: the first match, or without a
+    // share the last.
+    for (const auto &[attr, text] : {std::pair{259, "SCAN$"}, {260, "nas"}, {261, "Nas"}, {262, "fe80::5%eth0"},
+                                     {351, "NAS"}, {280, "Faxes"}, {355, "faxes"}})
         host::svcmon_set_text(attr, text);
     host::log_clear();
     EXPECT_EQ(get_filing_service_index_from_server_name("NAS"), 3);
     EXPECT_EQ(messages(Level::Warn), Lines{"Could not retrieve servername (0) from datastore for SMB"});
+    EXPECT_EQ(get_filing_service_index_from_server_name("scan$"), 2);
+    EXPECT_EQ(get_filing_service_index_from_server_name("fe80::5%eth0"), 5);
     EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", "FAXES"), 3);
     EXPECT_EQ(get_filing_service_index_from_servername_and_sharename("nas", "none"), 0);
     EXPECT_TRUE(logged(Level::Warn, "Couldn't get sharename (3), from datastore for SMB"));
