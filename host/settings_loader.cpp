@@ -438,16 +438,98 @@ Settings read_document(const Loader &loader, const toml::table &root, const std:
     return s;
 }
 
+// toml++ 3.3 is not safe on every input that is no TOML at all: a NUL byte
+// after '[' trips an assertion (an abort in Debug builds), and a non-ASCII
+// character where only blanks may stand reaches code it marks unreachable
+// (undefined behaviour when optimised). TOML allows neither: a NUL byte
+// nowhere, a byte above 127 only inside strings and comments. Both are
+// refused here, before the parser sees the text.
+void check_bytes(const Loader &loader, std::string_view text) {
+    enum class In { toml, comment, basic, literal, multiline_basic, multiline_literal };
+    In in = In::toml;
+    toml::source_position at{1, 1};
+    const auto fail_here = [&](const std::string &message) {
+        loader.fail(toml::source_region{at, at, nullptr}, message);
+    };
+    const auto starts = [&](std::size_t i, std::string_view what) { return text.substr(i, what.size()) == what; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\0') fail_here("a NUL byte");
+        std::size_t skip = 0;  // further bytes taken with this one
+        switch (in) {
+        case In::toml:
+            if (static_cast<unsigned char>(c) > 127) fail_here("a non-ASCII character outside a string or comment");
+            if (c == '#') in = In::comment;
+            if (c == '"') in = starts(i, "\"\"\"") ? (skip = 2, In::multiline_basic) : In::basic;
+            if (c == '\'') in = starts(i, "'''") ? (skip = 2, In::multiline_literal) : In::literal;
+            break;
+        case In::comment:
+            if (c == '\n') in = In::toml;
+            break;
+        case In::basic:
+        case In::literal:
+            // A string ends at its quote, or (unfinished, which the parser
+            // reports) at the end of its line.
+            if (c == '\n' || c == (in == In::basic ? '"' : '\'')) in = In::toml;
+            if (in == In::basic && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') skip = 1;
+            break;
+        case In::multiline_basic:
+        case In::multiline_literal: {
+            const char quote = in == In::multiline_basic ? '"' : '\'';
+            if (in == In::multiline_basic && c == '\\') skip = 1;
+            // Up to two quotes before the closing three belong to the string.
+            std::size_t quotes = 0;
+            while (quotes < 5 && i + quotes < text.size() && text[i + quotes] == quote) ++quotes;
+            if (quotes >= 3) {
+                in = In::toml;
+                skip = quotes - 1;
+            }
+            break;
+        }
+        }
+        for (std::size_t k = 0; k <= skip && i < text.size(); ++k) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            if (byte == '\0') fail_here("a NUL byte");
+            if (byte == '\n') {
+                ++at.line;
+                at.column = 1;
+            } else if ((byte & 0xc0) != 0x80) {
+                ++at.column;  // columns count characters, not the bytes of one
+            }
+            if (k < skip) ++i;
+        }
+    }
+}
+
+// Texts reach the platform services as C strings: a NUL inside one (written
+// as \u0000) would hand them a different, shorter text.
+void refuse_nul(const Loader &loader, const toml::node &node, const toml::source_region &fallback) {
+    const toml::source_region &where = place(node, fallback);
+    if (const toml::table *table = node.as_table()) {
+        for (const auto &[key, value] : *table) {
+            if (key.str().find('\0') != std::string_view::npos)
+                loader.fail(key.source().begin.line != 0 ? key.source() : where, "a key holds a NUL character");
+            refuse_nul(loader, value, where);
+        }
+    } else if (const toml::array *array = node.as_array()) {
+        for (const toml::node &element : *array) refuse_nul(loader, element, where);
+    } else if (const auto *text = node.as_string(); text && text->get().find('\0') != std::string::npos) {
+        loader.fail(where, "a text holds a NUL character");
+    }
+}
+
 }  // namespace
 
 Settings load_settings_text(const std::string &text, const std::string &name) {
     const Loader loader(name);
+    check_bytes(loader, text);
     toml::table root;
     try {
         root = toml::parse(text, name);
     } catch (const toml::parse_error &error) {
         loader.fail(error.source(), std::string(error.description()));
     }
+    refuse_nul(loader, root, root.source());
     return read_document(loader, root, name);
 }
 

@@ -23,6 +23,13 @@ TEST(SettingsFile, RefusalsNameFileLineAndColumnAndLimitsAreKept) {
              {"[attributes]\n36 = { error = 5, value = \"x\" }\n", "2:6: [attributes] 36: give only one of value, address and error"},
              {"[attributes]\n36 = { type = 1, value = \"x\" }\n", "2:6: [attributes] 36: type 1 needs a number as its value"},
              {"[config]\n\"a.b\" = [1]\n", "2:9: [config] a.b: expected true, false, a whole number or a text"},
+             // What the TOML parser must never see, and texts the library would read short.
+             {"\xcf\xbb", "1:1: a non-ASCII character outside a string or comment"},
+             {"[wireless] \xc3\xa9", "1:12: a non-ASCII character outside a string or comment"},
+             {std::string("[\0", 2), "1:2: a NUL byte"},
+             {"[dot1x]\npassword = \"abc\\u0000def\"\n", "2:12: a text holds a NUL character"},
+             {"[config]\n\"a\\u0000b\" = 1\n", "2:1: a key holds a NUL character"},
+             {"# caf\xc3\xa9\n[wireless] # \xc3\xa9\nssid = \"caf\xc3\xa9\\\"\"\npsk = \"\"\"\xc3\xa9\"\"\"\"\"\nwep_key = '\xc3\xa9'\n", ""},
              {"smb = { auth = [{}, {}, {}, {}, {}, {}, {}, {}, {}] }\n[krb5_record]\nrealm = \"" + tavrel_test::repeat(255) +
                   "\"\n[wireless]\nsec_mode = -1\nenc_mode = 4294967295\nkey_is_hex = -2147483648\n", ""}}) {
         std::string error;  // stays empty when accepted
