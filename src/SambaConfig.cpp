@@ -109,7 +109,10 @@ FILE *SambaConfig::fopen(const char *path, const char *mode) {
         return nullptr;
     }
     if (std::string_view(mode) != "w") return ::fopen(path, mode);
-    return tavrel::begin_render(kLogSource, path, path, tavrel::Secrecy::normal);
+    // The records name the device's path when that is the file.
+    const char *ours = tavrel::real_path(kFilingConfPath);
+    const char *shown = ours && std::string_view(ours) == path ? kFilingConfPath : path;
+    return tavrel::begin_render(kLogSource, shown, path, tavrel::Secrecy::normal);
 }
 
 int SambaConfig::fflush(FILE *stream) { return ::fflush(stream); }

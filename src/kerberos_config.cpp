@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <source_location>
 #include <span>
 #include <string_view>
 
@@ -217,8 +218,11 @@ void write_caller_start(FILE *file, const char *realm) {
     fprintf(file, "\tdefault_realm = %s\n\n[realms]\n", realm);
 }
 
-// Flushes and puts the file in place; a failure is logged by the helper.
-int finish(OutputFile &out) { return out.finish() ? 1 : 0; }
+// Puts the file in place; a failure is logged by the helper, with the line
+// of the builder's call.
+int finish(OutputFile &out, std::source_location where = std::source_location::current()) {
+    return out.finish(where) ? 1 : 0;
+}
 
 // Opens /etc/krb5.conf for a builder, logging under its name when it cannot.
 FILE *open_krb5_conf(OutputFile &out, const char *builder) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -196,7 +197,14 @@ TEST_F(Krb5Builders, FailedWriteKeepsThePreviousFile) {
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(read("/etc/krb5.conf"), kPrevious);
-    EXPECT_TRUE(logged(Level::Error, "Failed to write /etc/krb5.conf: File too large"));
+    // The record names the builder's own source and the line of its call that failed.
+    const auto record = std::ranges::find(logs(), "Failed to write /etc/krb5.conf: File too large", &host::LogRecord::message);
+    ASSERT_NE(record, logs().end());
+    EXPECT_EQ(record->source, "kerberos_config");
+    std::istringstream source(tavrel_test::source_text("src/kerberos_config.cpp"));
+    std::string line;
+    for (int n = 0; n < record->line; ++n) std::getline(source, line);
+    EXPECT_NE(line.find("finish(out"), std::string::npos) << record->line << ": " << line;
 }
 
 }  // namespace

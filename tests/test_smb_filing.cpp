@@ -75,6 +75,30 @@ TEST_F(FilingConf, ReplacedFwriteGetsAllButInterfaceEntry) {
     EXPECT_EQ(config.opened, Lines{path(kFilingConf)});
 }
 
+// The base fopen renders the file in memory and the base fclose puts it in
+// place; a subclass that brings its own fopen and fclose decides alone, and
+// one that closes with the standard fclose still gets its file, as with a
+// file fopen had opened.
+TEST_F(FilingConf, OwnFopenAndFcloseKeepFullControl) {
+    load(filing_settings("true", ""));
+    write(kFilingConf, kPrevious);
+    struct Elsewhere : SambaConfig {
+        std::string where;
+        FILE *fopen(const char *, const char *mode) override { return ::fopen(where.c_str(), mode); }
+        int fclose(FILE *stream) override { return ::fclose(stream); }
+    } elsewhere;
+    elsewhere.where = path("/etc/elsewhere.conf");
+    struct StandardClose : SambaConfig {
+        int fclose(FILE *stream) override { return ::fclose(stream); }
+    } standard_close;
+    char server[] = "10.1.2.3", folder[] = "scans\\dept";
+    EXPECT_EQ(elsewhere.build_smb_conf_for_filing(server, folder), 0);
+    EXPECT_EQ(read("/etc/elsewhere.conf"), golden("file/AddressWithBackslashPath.conf"));
+    EXPECT_EQ(read(kFilingConf), kPrevious);
+    EXPECT_EQ(standard_close.build_smb_conf_for_filing(server, folder), 0);
+    EXPECT_EQ(read(kFilingConf), golden("file/AddressWithBackslashPath.conf"));
+}
+
 // Refused before anything is opened: one error, the previous file and the
 // caller's path as they were. A file that cannot be opened or completed is a
 // failure too.
