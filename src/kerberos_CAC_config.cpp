@@ -12,6 +12,7 @@
 #include "ip_utils.h"
 #include "krb5_token.h"
 #include "log.h"
+#include "stream_text.h"
 #include "tavrel/general_utilities.h"
 #include "text.h"
 
@@ -50,29 +51,28 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
         TLOG(logSpecError, "%s - Error opening file %s", kName, kPkinitConf);
         return 0;
     }
-    fprintf(file,
-            "[logging]\n\tdefault = FILE:/var/log/krb5libs.log\n\n"
-            "[libdefaults]\n\tdefault_realm = %s"
-            "\n\tkdc_timesync = 1"
-            "\n\tdns_lookup_realm = false"
-            "\n\tdns_lookup_kdc = false"
-            "\n\tticket_lifetime = 19h"
-            "\n\tforwardable = yes"
-            "\n\n[realms]\n\t",
-            realm);
+    tavrel::put_texts(file,
+                      "[logging]\n\tdefault = FILE:/var/log/krb5libs.log\n\n"
+                      "[libdefaults]\n\tdefault_realm = ",
+                      realm,
+                      "\n\tkdc_timesync = 1"
+                      "\n\tdns_lookup_realm = false"
+                      "\n\tdns_lookup_kdc = false"
+                      "\n\tticket_lifetime = 19h"
+                      "\n\tforwardable = yes"
+                      "\n\n[realms]\n\t");
     upcase(realm);
-    fprintf(file,
-            "%s = {"
-            "\n\t\tkdc = %s:%d"
-            "\n\t\tadmin_server = %s:%d"
-            "\n\t\tpkinit_win2k = %s"
-            "\n\t\tpkinit_require_eku = false"
-            "\n\t\tpkinit_require_krbtgt_otherName = false"
-            "\n\t}\n\n"
-            "[default_realm]\n\tlocalhost = %s"
-            "\n\n[appdefaults]\n\tpkinit_anchors = DIR:/usr/smart/etc/ssl/trusted"
-            "\n\tpam = {\n\t\tticket_lifetime = 19h\n\t\tforwardable = true\n\t}\n",
-            realm, kdc, port, kdc, port, win2k != 0 ? "yes" : "no", realm);
+    std::array<char, 24> digits;
+    const std::string_view port_text = tavrel::decimal(port, digits);
+    tavrel::put_texts(file, realm, " = {\n\t\tkdc = ", kdc, ":", port_text, "\n\t\tadmin_server = ", kdc, ":",
+                      port_text, "\n\t\tpkinit_win2k = ", win2k != 0 ? "yes" : "no",
+                      "\n\t\tpkinit_require_eku = false"
+                      "\n\t\tpkinit_require_krbtgt_otherName = false"
+                      "\n\t}\n\n"
+                      "[default_realm]\n\tlocalhost = ",
+                      realm,
+                      "\n\n[appdefaults]\n\tpkinit_anchors = DIR:/usr/smart/etc/ssl/trusted"
+                      "\n\tpam = {\n\t\tticket_lifetime = 19h\n\t\tforwardable = true\n\t}\n");
     return out.finish() ? 1 : 0;
 }
 

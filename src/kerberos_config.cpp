@@ -15,6 +15,7 @@
 #include "fips.h"
 #include "ip_utils.h"
 #include "krb5_token.h"
+#include "stream_text.h"
 #include "log.h"
 #include "tavrel/general_utilities.h"
 #include "tavrel/kerberos_data.h"
@@ -53,19 +54,19 @@ const char *printable(const char *text) { return text ? text : "(null)"; }
 int open_realm_entry(FILE *file, char *realm, int open) {
     if (open != 0) return open;
     upcase(realm);
-    fprintf(file, "\t%s = {", realm);
+    tavrel::put_texts(file, "\t", realm, " = {");
     return 1;
 }
 
 int close_realm_entry(FILE *file, int open) {
     if (open != 1) return open;
-    fputs("\n\t}\n\n", file);
+    tavrel::put_text(file, "\n\t}\n\n");
     return 0;
 }
 
 void write_kdc_line(FILE *file, char *realm, int &open, const char *kdc) {
     open = open_realm_entry(file, realm, open);
-    fprintf(file, "\n\t\tkdc = %s", kdc);
+    tavrel::put_texts(file, "\n\t\tkdc = ", kdc);
 }
 
 // Replaces an IPv6 address text by its bracketed form when the platform gives one.
@@ -213,9 +214,9 @@ bool choose_default_realm(std::span<char> realm) {
 // What the three caller-driven builders write before their realm entry.
 void write_caller_start(FILE *file, const char *realm) {
     sm_set_current_realm_name(TAVREL_NO_NAME);
-    fputs("[libdefaults]\n", file);
+    tavrel::put_text(file, "[libdefaults]\n");
     cf_write_out_kerberos_encrypt_types(file);
-    fprintf(file, "\tdefault_realm = %s\n\n[realms]\n", realm);
+    tavrel::put_texts(file, "\tdefault_realm = ", realm, "\n\n[realms]\n");
 }
 
 // Puts the file in place; a failure is logged by the helper, with the line
@@ -347,7 +348,8 @@ extern "C" {
 int cf_write_out_kerberos_encrypt_types(FILE *file) {
     TLOG_ENTER("cf_write_out_kerberos_encrypt_types");
     const bool write = file && getFIPSstatus() == 0;
-    if (write) fprintf(file, "\tdefault_tkt_enctypes = %s\n\tdefault_tgs_enctypes = %s\n", kEnctypes, kEnctypes);
+    if (write)
+        tavrel::put_texts(file, "\tdefault_tkt_enctypes = ", kEnctypes, "\n\tdefault_tgs_enctypes = ", kEnctypes, "\n");
     TLOG_RETURN("cf_write_out_kerberos_encrypt_types");
     return write ? 1 : 0;
 }
@@ -366,9 +368,9 @@ int build_krb5_conf(void) {
     int outcome = 0;
     if (choose_default_realm(default_realm)) {
         outcome = sm_set_current_realm_name(default_realm.data());
-        fputs("[libdefaults]\n", file);
+        tavrel::put_text(file, "[libdefaults]\n");
         cf_write_out_kerberos_encrypt_types(file);
-        fprintf(file, "\tdefault_realm = %s", default_realm.data());
+        tavrel::put_texts(file, "\tdefault_realm = ", default_realm.data());
     } else {
         TLOG(logSpecWarn, "Problems encountered retrieved Kerberos default realm from Datastore");
     }
@@ -378,7 +380,7 @@ int build_krb5_conf(void) {
         TLOG_RETURN(kName);
         return 0;
     }
-    fputs("\n\n[realms]\n", file);
+    tavrel::put_text(file, "\n\n[realms]\n");
     int failures = 1;
     for (int service = 1; service <= 9; ++service)
         if (!build_a_realms_info(file, service)) ++failures;

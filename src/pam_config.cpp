@@ -12,6 +12,7 @@
 #include "config_server.h"
 #include "file_output.h"
 #include "log.h"
+#include "stream_text.h"
 #include "text.h"
 
 namespace {
@@ -82,7 +83,7 @@ bool read_argument(const char *key, std::array<char, kConfigTextSize> &buffer) {
 
 // Writes one line and logs it, or logs that it could not be written.
 void write_line(FILE *file, std::size_t index, const char *text) {
-    if (fprintf(file, "%s\n", text) < 0)
+    if (!tavrel::put_texts(file, text, "\n"))
         TLOG(logSpecError, "Error writing line %d to pam.conf", static_cast<int>(index));
     else
         TLOG(logSpecInfo, "Wrote line %d to pam.conf: %s", static_cast<int>(index), text);

@@ -18,6 +18,7 @@
 #include "ip_utils.h"
 #include "log.h"
 #include "netcfg.h"
+#include "stream_text.h"
 #include "tavrel/general_utilities.h"
 #include "tavrel/samba_data.h"
 #include "tavrel/samba_utilities.h"
@@ -50,7 +51,7 @@ constexpr tavrel::AttrReadMessages kSmbMethodRead{
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for authentication",
 };
 
-void put(FILE *stream, std::string_view text) { fwrite(text.data(), 1, text.size(), stream); }
+void put(FILE *stream, std::string_view text) { tavrel::put_text(stream, text); }
 
 // A value that would end its smb.conf line early (a control character
 // anywhere) or continue it onto the next (a backslash at its end).

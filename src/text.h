@@ -26,7 +26,7 @@ inline std::size_t bounded_length(const char *text, std::size_t max) {
 // and the result is false.
 inline bool copy_text(std::span<char> dst, std::string_view src) {
     if (dst.empty() || src.size() >= dst.size()) return false;
-    std::memcpy(dst.data(), src.data(), src.size());
+    if (!src.empty()) std::memcpy(dst.data(), src.data(), src.size());  // an empty view may have no data
     dst[src.size()] = '\0';
     return true;
 }

@@ -1,0 +1,30 @@
+// Text into a stream piece by piece, unformatted. The render streams are
+// unbuffered, and stdio's formatted output on an unbuffered stream stages
+// every call in an 8 KiB buffer on the stack; plain writes need none.
+#pragma once
+
+#include <stdio.h>
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+namespace tavrel {
+
+// True when every byte went out.
+inline bool put_text(FILE *stream, std::string_view text) {
+    return fwrite(text.data(), 1, text.size(), stream) == text.size();
+}
+
+template <typename... Pieces>
+bool put_texts(FILE *stream, Pieces... pieces) {
+    return (put_text(stream, pieces) && ...);
+}
+
+// A number in decimal, as "%d" writes it.
+inline std::string_view decimal(long long value, std::array<char, 24> &buffer) {
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
+}
+
+}  // namespace tavrel
