@@ -26,7 +26,11 @@ const std::string kLongestAddress = "0000:0000:0000:0000:0000:ffff:255.255.255.2
 std::string network(uint32_t index, uint32_t group = CN_PM_GROUP_INTERFACE) {
     CnPmCfg record{};
     const int answer = cn_get_pm_cfg_by_index(group, index, &record);
-    return std::to_string(answer) + (answer ? " " + std::string(reinterpret_cast<const char *>(&record) + 4) : "");
+    // Appended, not `" " + std::string(...)`: that trips GCC 12's false
+    // -Wrestrict in libstdc++ when optimised.
+    std::string out = std::to_string(answer);
+    if (answer) out.append(" ").append(reinterpret_cast<const char *>(&record) + 4);
+    return out;
 }
 
 // The answer, then the address written; fails the test on a write past 46 bytes.
@@ -34,7 +38,9 @@ std::string resolve(int (*lookup)(const char *, char *), const char *name) {
     std::string buffer(IPU_MAX_ADDRESS_TEXT + 2, '#');
     const int answer = lookup(name, buffer.data());
     EXPECT_EQ(buffer.back(), '#') << "wrote past 46 bytes for " << name;
-    return std::to_string(answer) + (answer ? " " + std::string(buffer.c_str()) : "");
+    std::string out = std::to_string(answer);
+    if (answer) out.append(" ").append(buffer.c_str());
+    return out;
 }
 
 TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
