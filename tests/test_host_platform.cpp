@@ -45,7 +45,8 @@ std::string resolve(int (*lookup)(const char *, char *), const char *name) {
 
 TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     load("[config]\nseven = 7\nurl = \"http://x\"\nflag = false\n[network]\naddress = \"192.0.2.20\"\nnetmask = \"\"\n"
-         "[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"long.example\" = \"" +
+         "[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"Twin.example\" = \"192.0.2.8\", "
+         "\"twin.example\" = \"192.0.2.9\", \"long.example\" = \"" +
          kLongestAddress + "\" }\n");
     // Size 0: read as a boolean. A refusal leaves the output as it was.
     for (const auto &[key, size, answer] : std::vector<std::tuple<const char *, int, std::string>>{
@@ -60,6 +61,7 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(network(CN_PM_INDEX_ADDRESS, 0x10000), "0") << "another group";
     EXPECT_EQ(getFIPSstatus(), 1);
     EXPECT_EQ(resolve(get_ip_from_hostname, "KDC1.corp.example"), "1 192.0.2.7");
+    EXPECT_EQ(resolve(get_ip_from_hostname, "TWIN.example"), "1 192.0.2.9") << "names alike: the last in byte order";
     EXPECT_EQ(resolve(get_ip_from_hostname, "long.example"), "1 " + kLongestAddress);
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "long.example"), "0") << "not IPv4";
     EXPECT_EQ(resolve(get_ip_from_hostname, "localhost"), "0") << "not listed";
