@@ -3,14 +3,26 @@ JOBS ?= $(shell nproc)
 BUILD ?= build/native
 ASAN_BUILD ?= build/asan
 TARGET_BUILD ?= build/ppc
+RELEASE_BUILD ?= build/release
+CLANG_BUILD ?= build/clang
+# Debian 12's clang 14 cannot build the project: libstdc++ 12's
+# std::source_location needs clang 15 or later.
+CLANG_PACKAGE ?= clang-16
+CLANG_C ?= clang-16
+CLANG_CXX ?= clang++-16
 CMAKE_FLAGS ?=
+export JOBS BUILD RELEASE_BUILD CLANG_BUILD CLANG_C CLANG_CXX CMAKE_FLAGS
 
-.PHONY: all deps build demo test test-native test-asan test-target clean
+.PHONY: all deps deps-clang build demo test test-native test-asan test-target test-release test-clang \
+        test-matrix clean
 
 all: build
 
 deps:
 	@scripts/install-deps
+
+deps-clang:
+	@scripts/install-deps $(CLANG_PACKAGE)
 
 build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -19,7 +31,7 @@ build: deps
 demo: build
 	scripts/demo $(BUILD)/tavrel
 
-test: test-native test-asan test-target
+test: test-native test-asan test-target test-release test-clang
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -35,6 +47,18 @@ test-asan: deps
 test-target:
 	JOBS=$(JOBS) scripts/test-target $(TARGET_BUILD)
 	scripts/lib-size $(BUILD) $(TARGET_BUILD)
+
+# What a packager builds first: GCC, Release (-O3).
+test-release: deps
+	scripts/test-build "gcc Release" $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+test-clang: deps deps-clang
+	scripts/test-build "$(CLANG_CXX) RelWithDebInfo" $(CLANG_BUILD) -DCMAKE_C_COMPILER=$(CLANG_C) -DCMAKE_CXX_COMPILER=$(CLANG_CXX) \
+	  $(CMAKE_FLAGS)
+
+# Every GCC build type and clang, each with the whole suite and its test count.
+test-matrix: deps deps-clang
+	scripts/test-matrix
 
 clean:
 	rm -rf build out

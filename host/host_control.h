@@ -26,11 +26,16 @@ struct LogRecord {
 };
 
 // Which records reach standard error: verbose shows all, otherwise only
-// FORCEINFO, WARN and ERROR. Quiet shows none (records are still captured).
+// FORCEINFO, WARN and ERROR. Quiet shows none.
 enum class Echo { Quiet, Normal, Verbose };
 void log_set_echo(Echo echo);
 
-// Every record since the last clear, in order (kept whatever the echo).
+// Whether every record is kept for log_records(), whatever the echo; off
+// until turned on (the tests' fixture does). A record neither shown nor
+// captured is not formatted at all. Like the echo, it survives reset().
+void log_set_capture(bool capture);
+
+// Every record captured since the last clear, in order.
 const std::vector<LogRecord> &log_records();
 void log_clear();
 
@@ -123,7 +128,7 @@ void brackets_set_fail(bool fail);
 
 // Back to the empty platform: no attributes, no keys, machine network,
 // fips and resolver, no failures chosen, counters and log cleared. The echo
-// setting stays.
+// and capture settings stay.
 void reset();
 
 }  // namespace host

@@ -4,12 +4,12 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <strings.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 
 #include "host_control.h"
 #include "host_internal.h"
@@ -19,8 +19,20 @@ namespace host {
 
 namespace {
 
+// A name as the lookup compares it: up to its first NUL, ASCII letters in
+// lower case (strcasecmp in the C locale, which the host never leaves).
+std::string folded(std::string_view name) {
+    std::string key(name.substr(0, name.find('\0')));
+    for (char &c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
 std::mutex g_mutex;
-std::optional<std::map<std::string, std::string>> g_hosts;
+// The hosts table by folded name, so a lookup is one hash whatever the size
+// of the table. Names that fold alike keep the address of the last in the
+// table's order, as a scan of the table that kept its last match would.
+std::optional<std::unordered_map<std::string, std::string>> g_hosts;
 bool g_brackets_fail = false;
 
 constexpr std::size_t kMaxName = 255;
@@ -67,9 +79,8 @@ int resolve(const char *hostname, char *buffer, int family) {
             std::string address;
             if (is_address(hostname, AF_INET) || is_address(hostname, AF_INET6)) {
                 address = hostname;
-            } else {
-                for (const auto &[name, value] : *g_hosts)
-                    if (strcasecmp(name.c_str(), hostname) == 0) address = value;
+            } else if (const auto found = g_hosts->find(folded(hostname)); found != g_hosts->end()) {
+                address = found->second;
             }
             if (address.empty()) return 0;
             if (family == AF_INET && !is_address(address.c_str(), AF_INET)) return 0;
@@ -99,8 +110,13 @@ int resolve(const char *hostname, char *buffer, int family) {
 }  // namespace
 
 void hosts_set(std::optional<std::map<std::string, std::string>> hosts) {
+    std::optional<std::unordered_map<std::string, std::string>> index;
+    if (hosts) {
+        index.emplace(hosts->size());
+        for (auto &[name, address] : *hosts) (*index)[folded(name)] = std::move(address);
+    }
     std::lock_guard lock(g_mutex);
-    g_hosts = std::move(hosts);
+    g_hosts = std::move(index);
 }
 
 void brackets_set_fail(bool fail) {

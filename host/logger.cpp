@@ -1,5 +1,9 @@
-// The host logger: every record is kept for tests and, filtered by the echo
-// setting, written to standard error as "LEVEL SOURCE:LINE MESSAGE".
+// The host logger: a record is formatted only when it is shown or captured.
+// Shown records go to standard error as "LEVEL SOURCE:LINE MESSAGE", filtered
+// by the echo setting; captured ones are kept for tests. With capture off, a
+// record the echo hides costs a level lookup and nothing else: a build logs
+// many more records than it shows.
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -23,9 +27,11 @@ namespace host {
 
 namespace {
 
-std::mutex g_mutex;
+std::mutex g_mutex;  // the records and standard error's lines
 std::vector<LogRecord> g_records;
-Echo g_echo = Echo::Normal;
+// Read on every record without the lock.
+std::atomic<Echo> g_echo = Echo::Normal;
+std::atomic<bool> g_capture = false;
 
 // Handles are read at call time: the platform may renumber them.
 Level level_of(int value) {
@@ -41,7 +47,7 @@ Level level_of(int value) {
 }
 
 bool echoed(Level level) {
-    switch (g_echo) {
+    switch (g_echo.load(std::memory_order_relaxed)) {
     case Echo::Quiet: return false;
     case Echo::Verbose: return true;
     case Echo::Normal: break;
@@ -49,16 +55,22 @@ bool echoed(Level level) {
     return level == Level::ForceInfo || level == Level::Warn || level == Level::Error;
 }
 
-std::string format_message(const char *format, va_list args) {
+// One vsnprintf for a message that fits the stack buffer (nearly all do), a
+// second only for a longer one. The attribute tells the compiler `format` is
+// the caller's checked printf format.
+__attribute__((format(printf, 1, 0))) std::string format_message(const char *format, va_list args) {
     if (format == nullptr) return "(null format)";
+    char small[256];
     va_list copy;
     va_copy(copy, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, copy);
+    const int needed = std::vsnprintf(small, sizeof small, format, copy);
     va_end(copy);
     if (needed < 0) return "(unformattable message)";
-    std::string text(static_cast<std::size_t>(needed) + 1, '\0');
+    const auto length = static_cast<std::size_t>(needed);
+    if (length < sizeof small) return std::string(small, length);
+    std::string text(length + 1, '\0');
     std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<std::size_t>(needed));
+    text.resize(length);
     return text;
 }
 
@@ -78,10 +90,9 @@ const char *level_name(Level level) {
     return "DEBUG";
 }
 
-void log_set_echo(Echo echo) {
-    std::lock_guard lock(g_mutex);
-    g_echo = echo;
-}
+void log_set_echo(Echo echo) { g_echo.store(echo, std::memory_order_relaxed); }
+
+void log_set_capture(bool capture) { g_capture.store(capture, std::memory_order_relaxed); }
 
 const std::vector<LogRecord> &log_records() { return g_records; }
 
@@ -97,15 +108,19 @@ void reset_logger() { log_clear(); }
 }  // namespace host
 
 int Log_SpecEntry(int level, const char *source, int line, const char *format, ...) {
+    const host::Level record_level = host::level_of(level);
+    const bool shown = host::echoed(record_level);
+    const bool captured = host::g_capture.load(std::memory_order_relaxed);
+    if (!shown && !captured) return 0;
     va_list args;
     va_start(args, format);
-    host::LogRecord record{host::level_of(level), source != nullptr ? source : "(null)", line,
+    host::LogRecord record{record_level, source != nullptr ? source : "(null)", line,
                            host::format_message(format, args)};
     va_end(args);
     std::lock_guard lock(host::g_mutex);
-    if (host::echoed(record.level))
+    if (shown)
         std::fprintf(stderr, "%s %s:%d %s\n", host::level_name(record.level), record.source.c_str(), record.line,
                      record.message.c_str());
-    host::g_records.push_back(std::move(record));
+    if (captured) host::g_records.push_back(std::move(record));
     return 0;
 }

@@ -3,7 +3,8 @@
 
 namespace host {
 
-// The echo setting is the viewer's choice, not platform state: it stays.
+// The echo and capture settings are the viewer's choice, not platform
+// state: they stay.
 void reset() {
     detail::reset_svcmon();
     detail::reset_services();

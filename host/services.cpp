@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <string_view>
 #include <variant>
 
 #include "config_server.h"
@@ -33,7 +34,9 @@ std::vector<uint32_t> g_notify_calls;
 constexpr uint32_t kDsHandleBase = 0x0D500000u;
 constexpr uint32_t kNotifyHandleBase = 0x0E700000u;
 
-std::map<std::string, ConfigEntry> g_config;
+// Ordered by the key with a transparent comparison, so a lookup by the
+// caller's C string is logarithmic and copies nothing.
+std::map<std::string, ConfigEntry, std::less<>> g_config;
 
 bool g_network_from_machine = true;
 std::optional<std::string> g_address, g_netmask;
@@ -163,7 +166,7 @@ uint32_t sc_notify_init(uint32_t ds_handle) {
 int Cfg_GetBoolAttrValue(const char *key, int *value) {
     if (key == nullptr || value == nullptr) return -1;
     std::lock_guard lock(g_mutex);
-    const auto found = g_config.find(key);
+    const auto found = g_config.find(std::string_view(key));
     if (found == g_config.end()) return 1;
     if (const bool *b = std::get_if<bool>(&found->second)) {
         *value = *b ? 1 : 0;
@@ -179,7 +182,7 @@ int Cfg_GetBoolAttrValue(const char *key, int *value) {
 int Cfg_GetAttrValue(const char *key, char *buffer, int size) {
     if (key == nullptr || buffer == nullptr || size <= 0) return -1;
     std::lock_guard lock(g_mutex);
-    const auto found = g_config.find(key);
+    const auto found = g_config.find(std::string_view(key));
     if (found == g_config.end()) return 1;
     // Every value has a text form, as a device's config server shows it.
     std::string text;

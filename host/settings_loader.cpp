@@ -411,6 +411,15 @@ void read_filing_request(Fields &f, Settings &s) {
     s.filing_request = r;
 }
 
+// "[name]", built by appending: GCC 12 at -O2 and above warns falsely
+// (-Wrestrict) inside libstdc++'s inlined `"[" + std::string(...)`.
+std::string table_header(std::string_view name) {
+    std::string header(1, '[');
+    header.append(name);
+    header.push_back(']');
+    return header;
+}
+
 Settings read_document(const Loader &loader, const toml::table &root, const std::string &name) {
     Settings s;
     s.file = name;
@@ -424,7 +433,7 @@ Settings read_document(const Loader &loader, const toml::table &root, const std:
     };
     for (const auto &[table_name, read] : kTables)
         if (const toml::table *t = top.table(table_name))
-            with_table(top, *t, "[" + std::string(table_name) + "]", std::string(table_name),
+            with_table(top, *t, table_header(table_name), std::string(table_name),
                        [&](Fields &f) { read(f, s); });
     for (const toml::table *t : top.tables("filing", kFilingServices))
         with_table(top, *t, "[[filing]]", "filing", [&](Fields &f) { read_filing(f, s); });

@@ -26,7 +26,11 @@ const std::string kLongestAddress = "0000:0000:0000:0000:0000:ffff:255.255.255.2
 std::string network(uint32_t index, uint32_t group = CN_PM_GROUP_INTERFACE) {
     CnPmCfg record{};
     const int answer = cn_get_pm_cfg_by_index(group, index, &record);
-    return std::to_string(answer) + (answer ? " " + std::string(reinterpret_cast<const char *>(&record) + 4) : "");
+    // Appended, not `" " + std::string(...)`: that trips GCC 12's false
+    // -Wrestrict in libstdc++ when optimised.
+    std::string out = std::to_string(answer);
+    if (answer) out.append(" ").append(reinterpret_cast<const char *>(&record) + 4);
+    return out;
 }
 
 // The answer, then the address written; fails the test on a write past 46 bytes.
@@ -34,12 +38,15 @@ std::string resolve(int (*lookup)(const char *, char *), const char *name) {
     std::string buffer(IPU_MAX_ADDRESS_TEXT + 2, '#');
     const int answer = lookup(name, buffer.data());
     EXPECT_EQ(buffer.back(), '#') << "wrote past 46 bytes for " << name;
-    return std::to_string(answer) + (answer ? " " + std::string(buffer.c_str()) : "");
+    std::string out = std::to_string(answer);
+    if (answer) out.append(" ").append(buffer.c_str());
+    return out;
 }
 
 TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     load("[config]\nseven = 7\nurl = \"http://x\"\nflag = false\n[network]\naddress = \"192.0.2.20\"\nnetmask = \"\"\n"
-         "[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"long.example\" = \"" +
+         "[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"Twin.example\" = \"192.0.2.8\", "
+         "\"twin.example\" = \"192.0.2.9\", \"long.example\" = \"" +
          kLongestAddress + "\" }\n");
     // Size 0: read as a boolean. A refusal leaves the output as it was.
     for (const auto &[key, size, answer] : std::vector<std::tuple<const char *, int, std::string>>{
@@ -54,6 +61,7 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(network(CN_PM_INDEX_ADDRESS, 0x10000), "0") << "another group";
     EXPECT_EQ(getFIPSstatus(), 1);
     EXPECT_EQ(resolve(get_ip_from_hostname, "KDC1.corp.example"), "1 192.0.2.7");
+    EXPECT_EQ(resolve(get_ip_from_hostname, "TWIN.example"), "1 192.0.2.9") << "names alike: the last in byte order";
     EXPECT_EQ(resolve(get_ip_from_hostname, "long.example"), "1 " + kLongestAddress);
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "long.example"), "0") << "not IPv4";
     EXPECT_EQ(resolve(get_ip_from_hostname, "localhost"), "0") << "not listed";
@@ -61,6 +69,26 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(network(CN_PM_INDEX_ADDRESS) + " | " + network(CN_PM_INDEX_NETMASK), "0 | 1 255.255.255.0")
         << "address left out";
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "192.0.2.9"), "1 192.0.2.9") << "the machine's resolver";
+}
+
+// Capture and echo are independent: with capture off nothing is kept and the
+// echo alone decides what is shown; with it on every record is kept, shown or
+// not. A message longer than the logger's stack buffer comes out whole.
+TEST_F(HostPlatform, LoggerKeepsRecordsOnlyWhenCapturing) {
+    const std::string long_text = tavrel_test::repeat(300, 'x');
+    const auto log_three = [&] {
+        Log_SpecEntry(logSpecInfo, "src", 1, "hidden %d", 1);
+        Log_SpecEntry(logSpecWarn, "src", 2, "shown %s", "w");
+        Log_SpecEntry(logSpecError, "src", 3, "%s.", long_text.c_str());
+    };
+    host::log_set_capture(false);
+    host::log_set_echo(host::Echo::Normal);
+    EXPECT_EQ(tavrel_test::capture_stderr(log_three), "WARN src:2 shown w\nERROR src:3 " + long_text + ".\n");
+    EXPECT_TRUE(logs().empty());
+    host::log_set_capture(true);
+    host::log_set_echo(host::Echo::Quiet);
+    EXPECT_EQ(tavrel_test::capture_stderr(log_three), "");
+    EXPECT_EQ(log_lines(), (std::vector<std::string>{"INFO hidden 1", "WARN shown w", "ERROR " + long_text + "."}));
 }
 
 // Each text with what the address check and the domain and realm checks answer.

@@ -48,7 +48,10 @@ std::string record_text(int32_t id) {
     SvcMonAttr *r = SvcMon_GetAttr(id);
     if (r == nullptr) return "none";
     const bool text = r->type == SVCMON_TYPE_TEXT || r->type == SVCMON_TYPE_ADDRESS;
-    const std::string value = text ? "'" + std::string(r->value.text) + "'" : std::to_string(r->value.integer);
+    // Appended, not `"'" + std::string(...)`: that trips GCC 12's false
+    // -Wrestrict in libstdc++ when optimised.
+    const std::string value =
+        text ? std::string("'").append(r->value.text).append("'") : std::to_string(r->value.integer);
     const std::string out = std::to_string(r->type) + " " + std::to_string(r->attr_id) + " " + value + " " + std::to_string(r->port);
     SvcMon_Free(r);
     return out;

@@ -93,8 +93,10 @@ void print_help() {
     std::cout << "\nCommands:\n";
     for (const CommandFamily family : kCommandFamilies)
         for (const Command &command : family()) {
+            // Appended piece by piece: `" " + std::string(...)` here trips a
+            // false -Wrestrict in GCC 12's inlined libstdc++ at -O2 and above.
             std::string left(command.name);
-            if (!command.usage.empty()) left += " " + std::string(command.usage);
+            if (!command.usage.empty()) left.append(" ").append(command.usage);
             print_row(left, command.summary);
         }
     std::cout << "\nExit status: 0 success, 1 failure, 2 usage error or unusable settings.\n";

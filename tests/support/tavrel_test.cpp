@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 void TavrelTest::SetUp() {
     host::reset();
     host::log_set_echo(host::Echo::Quiet);
+    host::log_set_capture(true);  // the tests read every record back
     char dir[] = "/tmp/tavrel-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     root_ = dir;
