@@ -18,7 +18,6 @@
 #include <array>
 #include <initializer_list>
 #include <optional>
-#include <source_location>
 #include <span>
 #include <string_view>
 
@@ -73,8 +72,7 @@ consteval Message message(const char *format, Arg arg = Arg::none) {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
 void say(int level, const Message &m, const char *text = nullptr, int number = 0,
-         std::source_location where = std::source_location::current()) {
-    const int line = static_cast<int>(where.line());
+         int line = __builtin_LINE()) {
     switch (m.arg) {
     case Arg::none:
         Log_SpecEntry(level, kLogSource, line, m.format);
@@ -570,53 +568,75 @@ struct Inputs {
 
 enum class When { always, wired_only, present /* the step's field is not null */ };
 
-struct Step;
-using StepWriter = int (*)(FILE *, const Inputs &, const Step &);
-
-struct Step {
-    StepWriter write;
-    Field field = Field::none;  // the text handed to the writer and named by the error
-    Message error;              // logged at logSpecError when the step fails
-    When when = When::always;
-    CF_IO_EAPMODE_Type mode = CF_IO_EAPMODE_OUTER;  // certificate lines
-    const char *inner = nullptr;                    // phase 2 method
-    const char *inner_kind = "auth=";               // phase 2: "auth=" or "autheap="
+// What a step writes, with which of the record's values.
+enum class Writer : uint8_t {
+    wireless_header, wired_header, ssid, key_mgmt, pairwise_group, wep_key, psk, identity, password,
+    outer_identity, wired_block, eap_type, phase2, ca_cert, client_cert, private_key, private_key_passwd,
+    close, refuse,
 };
 
-template <int (*Write)(FILE *)>
-int fixed_step(FILE *stream, const Inputs &, const Step &) { return Write(stream); }
+// The inner methods of the tunnelled ones: a non-EAP method goes after
+// "auth=", an EAP method inside the tunnel (TLS) after "autheap=".
+enum class Inner : uint8_t { none, mschapv2, pap, tls };
+struct InnerMethod {
+    const char *kind;
+    const char *name;
+};
+constexpr std::array<InnerMethod, 4> kInnerMethods = {{
+    {nullptr, nullptr}, {"auth=", "MSCHAPV2"}, {"auth=", "PAP"}, {"autheap=", "TLS"},
+}};
 
-template <int (*Write)(FILE *, const char *)>
-int text_step(FILE *stream, const Inputs &in, const Step &step) { return Write(stream, in.text(step.field)); }
+// A row of a builder's course; no pointer but its error's format, so the
+// tables cost the library no relocations of their own.
+struct Step {
+    Writer write;
+    Field field = Field::none;  // the text handed to the writer and named by the error
+    Message error = {};         // logged at logSpecError when the step fails
+    When when = When::always;
+    bool inner_keys = false;    // certificate lines: the phase-2 key names
+    Inner inner = Inner::none;  // the phase-2 line
+};
 
-template <int (*Write)(FILE *, const char *, CF_IO_EAPMODE_Type)>
-int cert_step(FILE *stream, const Inputs &in, const Step &step) {
-    return Write(stream, in.text(step.field), step.mode);
+int run(FILE *stream, const Inputs &in, const Step &step) {
+    const char *text = in.text(step.field);
+    const CF_IO_EAPMODE_Type mode = step.inner_keys ? CF_IO_EAPMODE_INNER : CF_IO_EAPMODE_OUTER;
+    switch (step.write) {
+    case Writer::wireless_header: return write_wireless_header(stream);
+    case Writer::wired_header: return write_wired_header(stream);
+    case Writer::ssid: return write_ssid(stream, text);
+    case Writer::key_mgmt: return write_key_mgmt(stream, in.sec_mode);
+    case Writer::pairwise_group: return write_pairwise_group(stream, in.enc_mode);
+    case Writer::wep_key: return write_wep_key(stream, text, in.key_is_hex);
+    case Writer::psk: return write_psk(stream, text);
+    case Writer::identity: return write_identity(stream, text);
+    case Writer::password: return write_password(stream, text);
+    case Writer::outer_identity: return write_anonymous_identity(stream, text);
+    case Writer::wired_block: return write_wired_8021x_block(stream);
+    case Writer::eap_type: return write_eap_type(stream, static_cast<int>(in.eap_type));
+    case Writer::phase2: {
+        const InnerMethod &method = kInnerMethods[static_cast<std::size_t>(step.inner)];
+        return write_phase2(stream, method.kind, method.name);
+    }
+    case Writer::ca_cert: return write_ca_cert(stream, text, mode);
+    case Writer::client_cert: return write_client_cert(stream, text, mode);
+    case Writer::private_key: return write_private_key(stream, text, mode);
+    case Writer::private_key_passwd: return write_private_key_passwd(stream, text, mode);
+    case Writer::close: return write_network_close(stream);
+    case Writer::refuse: break;
+    }
+    return 0;
 }
-
-int key_mgmt_step(FILE *stream, const Inputs &in, const Step &) { return write_key_mgmt(stream, in.sec_mode); }
-int pairwise_step(FILE *stream, const Inputs &in, const Step &) { return write_pairwise_group(stream, in.enc_mode); }
-int wep_key_step(FILE *stream, const Inputs &in, const Step &step) {
-    return write_wep_key(stream, in.text(step.field), in.key_is_hex);
-}
-int eap_type_step(FILE *stream, const Inputs &in, const Step &) {
-    return write_eap_type(stream, static_cast<int>(in.eap_type));
-}
-int phase2_step(FILE *stream, const Inputs &, const Step &step) {
-    return write_phase2(stream, step.inner_kind, step.inner);
-}
-int refuse_step(FILE *, const Inputs &, const Step &) { return 0; }
 
 constexpr Message kHeaderError = message("Cannot write out Header Information");
 
-constexpr Step kWirelessHeader{fixed_step<write_wireless_header>, Field::none, kHeaderError};
-constexpr Step kWiredHeader{fixed_step<write_wired_header>, Field::none, kHeaderError};
-constexpr Step kSsid{text_step<write_ssid>, Field::ssid, message("Cannot write out username [%s]", Arg::text)};
-constexpr Step kKeyMgmt{key_mgmt_step, Field::none, message("Cannot write out SecType [%d]", Arg::sec_mode)};
-constexpr Step kPairwiseGroup{pairwise_step, Field::none, message("Cannot write out EncType [%d]", Arg::enc_mode)};
-constexpr Step kWepKey{wep_key_step, Field::wep_key, message("Cannot write out SecType [%s]", Arg::secret)};
-constexpr Step kPsk{text_step<write_psk>, Field::psk, message("Cannot write out PSK [%s]", Arg::secret)};
-constexpr Step kClose{fixed_step<write_network_close>, Field::none, message("Cannot close out file settings")};
+constexpr Step kWirelessHeader{Writer::wireless_header, Field::none, kHeaderError};
+constexpr Step kWiredHeader{Writer::wired_header, Field::none, kHeaderError};
+constexpr Step kSsid{Writer::ssid, Field::ssid, message("Cannot write out username [%s]", Arg::text)};
+constexpr Step kKeyMgmt{Writer::key_mgmt, Field::none, message("Cannot write out SecType [%d]", Arg::sec_mode)};
+constexpr Step kPairwiseGroup{Writer::pairwise_group, Field::none, message("Cannot write out EncType [%d]", Arg::enc_mode)};
+constexpr Step kWepKey{Writer::wep_key, Field::wep_key, message("Cannot write out SecType [%s]", Arg::secret)};
+constexpr Step kPsk{Writer::psk, Field::psk, message("Cannot write out PSK [%s]", Arg::secret)};
+constexpr Step kClose{Writer::close, Field::none, message("Cannot close out file settings")};
 
 constexpr Step kNoSecuritySteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kClose};
 constexpr Step kWepSteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kWepKey, kClose};
@@ -624,23 +644,19 @@ constexpr Step kPersonalSteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kPairwiseGr
 constexpr Step kWiredHead[] = {kWiredHeader};
 constexpr Step kWirelessEnterpriseHead[] = {kWirelessHeader, kSsid, kKeyMgmt, kPairwiseGroup};
 
-constexpr Step kIdentity{text_step<write_identity>, Field::user_name,
-                         message("Cannot write out username [%s]", Arg::text)};
-constexpr Step kPassword{text_step<write_password>, Field::password, message("Cannot write out password")};
-constexpr Step kOuterIdentity{text_step<write_anonymous_identity>, Field::outer_identity,
-                              message("Cannot write out Outer Identity")};
-constexpr Step kWiredBlock{fixed_step<write_wired_8021x_block>, Field::none,
-                           message("Cannot write out generic file info"), When::wired_only};
-constexpr Step kCaCert{cert_step<write_ca_cert>, Field::ca_cert, message("Cannot write out ca_cert path info"),
-                       When::present};
+constexpr Step kIdentity{Writer::identity, Field::user_name, message("Cannot write out username [%s]", Arg::text)};
+constexpr Step kPassword{Writer::password, Field::password, message("Cannot write out password")};
+constexpr Step kOuterIdentity{Writer::outer_identity, Field::outer_identity, message("Cannot write out Outer Identity")};
+constexpr Step kWiredBlock{Writer::wired_block, Field::none, message("Cannot write out generic file info"),
+                           When::wired_only};
+constexpr Step kCaCert{Writer::ca_cert, Field::ca_cert, message("Cannot write out ca_cert path info"), When::present};
 
-constexpr Step eap_step(Message error) { return Step{eap_type_step, Field::none, error}; }
-constexpr Step phase2(const char *inner, Message error, const char *kind = "auth=") {
-    return Step{phase2_step, Field::none, error, When::always, CF_IO_EAPMODE_OUTER, inner, kind};
+constexpr Step eap_step(Message error) { return Step{Writer::eap_type, Field::none, error}; }
+constexpr Step phase2(Inner inner, Message error) {
+    return Step{Writer::phase2, Field::none, error, When::always, false, inner};
 }
-template <int (*Write)(FILE *, const char *, CF_IO_EAPMODE_Type)>
-constexpr Step cert(Field field, CF_IO_EAPMODE_Type mode, Message error, When when = When::always) {
-    return Step{cert_step<Write>, field, error, when, mode};
+constexpr Step inner_cert(Writer write, Field field, Message error, When when = When::always) {
+    return Step{write, field, error, when, true};
 }
 
 constexpr Message kMd5Error = message("Cannot write out MD5");
@@ -653,48 +669,43 @@ constexpr Step kPlainMethodSteps[] = {
 };
 // The outer identity goes out before the tunnel exists, in place of the user
 // name; without one PEAP sends the user name, as before.
-constexpr Step kPeapOuterIdentity{text_step<write_anonymous_identity>, Field::outer_identity,
+constexpr Step kPeapOuterIdentity{Writer::outer_identity, Field::outer_identity,
                                   message("Cannot write out Outer Identity"), When::present};
 constexpr Step kPeapSteps[] = {
     kIdentity, kPassword, kPeapOuterIdentity, eap_step(kPeapError), kWiredBlock,
-    phase2("MSCHAPV2", message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
+    phase2(Inner::mschapv2, message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
 };
 constexpr Step kTlsSteps[] = {
     kIdentity,
-    {text_step<write_password>, Field::password, message("Cannot write out password [%s]", Arg::secret),
-     When::present},
+    {Writer::password, Field::password, message("Cannot write out password [%s]", Arg::secret), When::present},
     kWiredBlock,
     eap_step(kCodeError),
     kCaCert,
-    cert<write_client_cert>(Field::client_cert, CF_IO_EAPMODE_OUTER, message("Cannot write out client_cert path info")),
-    cert<write_private_key>(Field::private_key, CF_IO_EAPMODE_OUTER, message("Cannot write out private_key path info")),
-    cert<write_private_key_passwd>(Field::private_key_passwd, CF_IO_EAPMODE_OUTER,
-                                   message("Cannot write out private_key_passwd info")),
+    {Writer::client_cert, Field::client_cert, message("Cannot write out client_cert path info")},
+    {Writer::private_key, Field::private_key, message("Cannot write out private_key path info")},
+    {Writer::private_key_passwd, Field::private_key_passwd, message("Cannot write out private_key_passwd info")},
     kClose,
 };
 constexpr Step kTtlsPapSteps[] = {
     kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(kPeapError),
-    phase2("PAP", message("Cannot write out PAP inner EAP type")), kCaCert, kClose,
+    phase2(Inner::pap, message("Cannot write out PAP inner EAP type")), kCaCert, kClose,
 };
 constexpr Step kTtlsMschapv2Steps[] = {
     kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(kPeapError),
-    phase2("MSCHAPV2", message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
+    phase2(Inner::mschapv2, message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
 };
 constexpr Step kTtlsTlsSteps[] = {
     kIdentity,
     eap_step(kCodeError),
     kOuterIdentity,
     kWiredBlock,
-    phase2("TLS", message("Cannot write out TLS inner EAP type"), "autheap="),
+    phase2(Inner::tls, message("Cannot write out TLS inner EAP type")),
     kCaCert,
-    cert<write_ca_cert>(Field::ca_cert, CF_IO_EAPMODE_INNER, message("Cannot write out inner ca_cert path info"),
-                        When::present),
-    cert<write_client_cert>(Field::client_cert, CF_IO_EAPMODE_INNER,
-                            message("Cannot write out inner client_cert path info")),
-    cert<write_private_key>(Field::private_key, CF_IO_EAPMODE_INNER,
-                            message("Cannot write out inner private_key path info")),
-    cert<write_private_key_passwd>(Field::private_key_passwd, CF_IO_EAPMODE_INNER,
-                                   message("Cannot write out inner private_key_passwd info")),
+    inner_cert(Writer::ca_cert, Field::ca_cert, message("Cannot write out inner ca_cert path info"), When::present),
+    inner_cert(Writer::client_cert, Field::client_cert, message("Cannot write out inner client_cert path info")),
+    inner_cert(Writer::private_key, Field::private_key, message("Cannot write out inner private_key path info")),
+    inner_cert(Writer::private_key_passwd, Field::private_key_passwd,
+               message("Cannot write out inner private_key_passwd info")),
     kClose,
 };
 
@@ -704,7 +715,7 @@ constexpr std::array<std::span<const Step>, 8> kMethodSteps = {
     kPlainMethodSteps, kTtlsPapSteps, kTtlsMschapv2Steps, kTtlsTlsSteps,
 };
 constexpr Step kRefusedMethod[] = {
-    {refuse_step, Field::none, message("EAP type [%d] is not supported!", Arg::eap_type)},
+    {Writer::refuse, Field::none, message("EAP type [%d] is not supported!", Arg::eap_type)},
 };
 
 // By CF_IO_IFACE_Type code.
@@ -741,7 +752,7 @@ unsigned write_file(const Inputs &in, const char *path, std::initializer_list<st
     }
     for (const std::span<const Step> part : parts) {
         for (const Step &step : part) {
-            if (!applies(step, in) || step.write(stream, in, step)) continue;
+            if (!applies(step, in) || run(stream, in, step)) continue;
             out.abandon(tavrel::OnFailure::keep_previous);
             say(logSpecError, step.error, in.text(step.field), in.number(step.error.arg));
             return 0;

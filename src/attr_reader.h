@@ -1,23 +1,20 @@
 // One read of a service-monitor attribute: ask for it, check that the record
 // echoes the id and has the expected type, and hand the record back exactly
 // once. Each reader describes what it logs at each step in a constexpr
-// AttrReadMessages and instantiates read_attr with it, so the formats stay
-// literal to the compiler and are checked against their arguments.
+// AttrReadMessages, whose formats are checked against their arguments when
+// it is compiled; one body serves every reader.
 //
-//     constexpr AttrReadMessages kRealmRead{.source = kLogSource, ...};
-//     AttrRecord record = read_attr<kRealmRead>(attrId);
+//     constexpr AttrReadMessages kRealmRead = checked({.source = kLogSource, ...});
+//     AttrRecord record = read_attr(kRealmRead, attrId);
 //     if (!record) return 0;           // logged; the record is freed anyway
 //     ... copy what is kept from record.text() ...
 //     return 1;                        // freed when record goes out of scope
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 #include <string_view>
 
-#include "logger.h"
 #include "svcmon.h"
-#include "text.h"
 
 namespace tavrel {
 
@@ -36,12 +33,55 @@ struct AttrReadMessages {
     const char *invalid_type = nullptr;
     // A null output pointer, refused before anything is asked.
     const char *null_output = "%s - NULL output buffer passed";
+    // Set by checked(): whether the type messages take their number.
+    bool error_takes_code = false;
+    bool invalid_takes_id = false;
 };
 
-// Whether a format takes a number after its leading %s.
-constexpr bool takes_number(const char *format) {
-    const std::string_view f(format);
-    return f.find("%d") != std::string_view::npos || f.find("%i") != std::string_view::npos;
+namespace attr_format {
+
+// Not constexpr: reaching it while a reader's messages are compiled is a
+// compile-time error.
+inline void does_not_match_its_arguments() {}
+
+// The conversions of a format, in order: 's' for %s, 'd' for %d or %i.
+consteval int conversions(const char *format, char *out, int max) {
+    int n = 0;
+    for (const char *p = format; *p; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == '%') continue;
+        if (n == max) does_not_match_its_arguments();
+        if (*p == 's')
+            out[n++] = 's';
+        else if (*p == 'd' || *p == 'i')
+            out[n++] = 'd';
+        else
+            does_not_match_its_arguments();
+    }
+    return n;
+}
+
+// True when format takes exactly the conversions in expected.
+consteval bool takes(const char *format, std::string_view expected) {
+    char found[4] = {};
+    const int n = conversions(format, found, 4);
+    return std::string_view(found, static_cast<std::size_t>(n)) == expected;
+}
+
+}  // namespace attr_format
+
+// Checks every format against the arguments the read body passes it.
+consteval AttrReadMessages checked(AttrReadMessages m) {
+    using attr_format::takes;
+    if (!m.error_type || !m.invalid_type) attr_format::does_not_match_its_arguments();
+    m.error_takes_code = takes(m.error_type, "sd");
+    m.invalid_takes_id = takes(m.invalid_type, "sd");
+    const bool ok = (!m.announce || takes(m.announce, "d")) && takes(m.no_record, "s") && takes(m.mismatch, "sdd") &&
+                    (m.error_takes_code || takes(m.error_type, "s")) &&
+                    (m.invalid_takes_id || takes(m.invalid_type, "s")) && takes(m.null_output, "s");
+    if (!ok) attr_format::does_not_match_its_arguments();
+    return m;
 }
 
 // Owns one record from SvcMon_GetAttr and returns it with SvcMon_Free exactly
@@ -68,57 +108,11 @@ private:
     bool usable_;
 };
 
-// clang does not follow a format through a member of a constexpr template
-// argument and calls it non-literal; GCC does, and checks each of these
-// formats against its arguments.
-#if defined(__clang__)
-#pragma clang diagnostic push
-#pragma clang diagnostic ignored "-Wformat-nonliteral"
-#endif
-
-// The read pattern; every failure is logged at logSpecError under M's source
-// and the caller's line.
-template <const AttrReadMessages &M>
-AttrRecord read_attr(int32_t attr_id, std::source_location where = std::source_location::current()) {
-    static_assert(M.error_type && M.invalid_type, "every reader names its type errors");
-    const int line = static_cast<int>(where.line());
-    if constexpr (M.announce != nullptr) Log_SpecEntry(logSpecLibInfo, M.source, line, M.announce, attr_id);
-
-    SvcMonAttr *record = SvcMon_GetAttr(attr_id);
-    if (!record) {
-        Log_SpecEntry(logSpecError, M.source, line, M.no_record, M.name);
-        return AttrRecord(nullptr, false);
-    }
-    if (record->attr_id != attr_id) {
-        Log_SpecEntry(logSpecError, M.source, line, M.mismatch, M.name, record->attr_id, attr_id);
-        return AttrRecord(record, false);
-    }
-    if (record->type == M.type) return AttrRecord(record, true);
-
-    if (record->type == SVCMON_TYPE_ERROR) {
-        if constexpr (takes_number(M.error_type))
-            Log_SpecEntry(logSpecError, M.source, line, M.error_type, M.name, record->value.integer);
-        else
-            Log_SpecEntry(logSpecError, M.source, line, M.error_type, M.name);
-    } else {
-        if constexpr (takes_number(M.invalid_type))
-            Log_SpecEntry(logSpecError, M.source, line, M.invalid_type, M.name, attr_id);
-        else
-            Log_SpecEntry(logSpecError, M.source, line, M.invalid_type, M.name);
-    }
-    return AttrRecord(record, false);
-}
+// The read pattern; every failure is logged at logSpecError under the
+// reader's source and the caller's line.
+AttrRecord read_attr(const AttrReadMessages &m, int32_t attr_id, int line = __builtin_LINE());
 
 // Refuses a null output pointer before the service monitor is asked.
-template <const AttrReadMessages &M>
-bool refuse_null_output(const void *output, std::source_location where = std::source_location::current()) {
-    if (output) return false;
-    Log_SpecEntry(logSpecError, M.source, static_cast<int>(where.line()), M.null_output, M.name);
-    return true;
-}
-
-#if defined(__clang__)
-#pragma clang diagnostic pop
-#endif
+bool refuse_null_output(const AttrReadMessages &m, const void *output, int line = __builtin_LINE());
 
 }  // namespace tavrel

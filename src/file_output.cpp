@@ -36,7 +36,7 @@ enum class Way { replace, in_place };
 // The file being rendered. Static, like the rest of the helper's storage: a
 // build keeps no more than a few hundred bytes on its own stack.
 struct Render {
-    std::array<char, kRenderCapacity> text;
+    std::array<char, kRenderCapacity> text{};
     std::size_t used = 0;
     bool overflow = false;
     bool active = false;
@@ -45,17 +45,19 @@ struct Render {
     // holder never closed, can no longer write into this one.
     std::uintptr_t generation = 0;
     FILE *stream = nullptr;
-    const char *source = "";
-    const char *shown = "";
+    // Set by each render before anything logs (all zero here, so the whole
+    // record lives in .bss).
+    const char *source = nullptr;
+    const char *shown = nullptr;
     Secrecy secrecy = Secrecy::normal;
     Way way = Way::replace;
     int line = 0;                    // where the render began, for a close nobody reports on
-    std::array<char, PATH_MAX> target;   // the file finally named, links followed
-    std::array<char, PATH_MAX> scratch;  // a link's text, the directory, the temporary file
+    std::array<char, PATH_MAX> target{};   // the file finally named, links followed
+    std::array<char, PATH_MAX> scratch{};  // a link's text, the directory, the temporary file
 };
 
-Render g_render;
-std::array<char, PATH_MAX> g_real_path;
+constinit Render g_render;
+constinit std::array<char, PATH_MAX> g_real_path{};
 
 void *cookie_of(std::uintptr_t generation) { return reinterpret_cast<void *>(generation); }
 
@@ -306,7 +308,7 @@ const char *real_path(const char *fixed_path) {
 }
 
 FILE *begin_render(const char *source, const char *shown_path, const char *path, Secrecy secrecy,
-                   std::source_location where) {
+                   int line) {
     Render &r = g_render;
     // An earlier render its holder never closed is given up.
     r.active = false;
@@ -331,45 +333,45 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
     r.shown = shown_path ? shown_path : r.target.data();
     r.secrecy = secrecy;
     r.way = way;
-    r.line = static_cast<int>(where.line());
+    r.line = line;
     r.active = true;
     return stream;
 }
 
 bool is_render(FILE *stream) { return stream && g_render.active && stream == g_render.stream; }
 
-bool commit_render(FILE *stream, std::source_location where) {
+bool commit_render(FILE *stream, int line) {
     if (!is_render(stream)) return false;
     close_render(stream);
-    return finish_render(static_cast<int>(where.line()));
+    return finish_render(line);
 }
 
-void drop_render(FILE *stream, OnFailure what, std::source_location where) {
+void drop_render(FILE *stream, OnFailure what, int line) {
     if (!is_render(stream)) return;
     close_render(stream);
     g_render.active = false;
     if (what == OnFailure::remove_target && unlink(g_render.target.data()) != 0 && errno != ENOENT)
-        log_error(static_cast<int>(where.line()), "remove", errno);
+        log_error(line, "remove", errno);
 }
 
-FILE *OutputFile::open(std::source_location where) {
+FILE *OutputFile::open(int line) {
     if (stream_) return stream_;
     const char *path = real_path(fixed_path_);
     if (!path) return nullptr;
-    stream_ = begin_render(source_, fixed_path_, path, secrecy_, where);
+    stream_ = begin_render(source_, fixed_path_, path, secrecy_, line);
     return stream_;
 }
 
-bool OutputFile::finish(std::source_location where) {
+bool OutputFile::finish(int line) {
     FILE *stream = stream_;
     stream_ = nullptr;
-    return stream && commit_render(stream, where);
+    return stream && commit_render(stream, line);
 }
 
-void OutputFile::abandon(OnFailure what, std::source_location where) {
+void OutputFile::abandon(OnFailure what, int line) {
     FILE *stream = stream_;
     stream_ = nullptr;
-    if (stream) drop_render(stream, what, where);
+    if (stream) drop_render(stream, what, line);
 }
 
 }  // namespace tavrel

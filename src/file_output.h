@@ -17,7 +17,6 @@
 #include <stdio.h>
 
 #include <cstddef>
-#include <source_location>
 
 namespace tavrel {
 
@@ -44,9 +43,10 @@ const char *real_path(const char *fixed_path);
 // directory stands at its path, and its directory, or else the file itself,
 // can be written. Null with errno set when it cannot, or when no stream can
 // be had. shown_path names the file in the helper's records; source is the
-// log source name of the builder, whose line each record carries.
+// log source name of the builder. Each record carries the line of the call
+// it reports on (by default the caller's).
 FILE *begin_render(const char *source, const char *shown_path, const char *real_path, Secrecy secrecy,
-                   std::source_location where = std::source_location::current());
+                   int line = __builtin_LINE());
 
 // Whether stream is the memory stream of the file being rendered.
 bool is_render(FILE *stream);
@@ -55,11 +55,11 @@ bool is_render(FILE *stream);
 // not fit, a failed write, sync, mode change or rename) is logged at
 // logSpecError with the path and the system's error text, leaves the previous
 // file as it was and no temporary file behind; the result is then false.
-bool commit_render(FILE *stream, std::source_location where = std::source_location::current());
+bool commit_render(FILE *stream, int line = __builtin_LINE());
 
 // Closes the stream and drops its text; with OnFailure::remove_target the
 // target is removed too.
-void drop_render(FILE *stream, OnFailure what, std::source_location where = std::source_location::current());
+void drop_render(FILE *stream, OnFailure what, int line = __builtin_LINE());
 
 // A builder's file, from open to finish or abandon.
 class OutputFile {
@@ -73,9 +73,9 @@ public:
 
     // The memory stream; null when the target cannot be replaced (errno tells
     // why). Logs nothing: the builders log their own open failure.
-    FILE *open(std::source_location where = std::source_location::current());
-    bool finish(std::source_location where = std::source_location::current());
-    void abandon(OnFailure what, std::source_location where = std::source_location::current());
+    FILE *open(int line = __builtin_LINE());
+    bool finish(int line = __builtin_LINE());
+    void abandon(OnFailure what, int line = __builtin_LINE());
 
 private:
     const char *source_;

@@ -26,6 +26,7 @@ constexpr char kLogSource[] = "general_utilities";
 
 using tavrel::AttrReadMessages;
 using tavrel::AttrRecord;
+using tavrel::checked;
 using tavrel::read_attr;
 using tavrel::refuse_null_output;
 
@@ -45,61 +46,61 @@ constexpr bool is_usable_host_name(std::string_view name) {
     return !tavrel::has_blank_or_control(name) && !name.ends_with('\\');
 }
 
-constexpr AttrReadMessages kRealmRead{
+constexpr AttrReadMessages kRealmRead = checked({
     .source = kLogSource,
     .name = "get_realm_from_dstore",
     .type = SVCMON_TYPE_TEXT,
     .announce = "Getting SvcMon entry [%d] for the realm",
     .error_type = "%s - Error retrieving realm from data store, SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned for REALM from SvcMon_GetAttr",
-};
-constexpr AttrReadMessages kProtocolRead{
+});
+constexpr AttrReadMessages kProtocolRead = checked({
     .source = kLogSource,
     .name = "get_filingProtocol_from_dstore",
     .type = SVCMON_TYPE_INTEGER,
     .announce = "Getting SvcMon entry [%d] for the protocol used",
     .error_type = "%s - Error retrieving protocol, SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for attribute %d",
-};
-constexpr AttrReadMessages kPortRead{
+});
+constexpr AttrReadMessages kPortRead = checked({
     .source = kLogSource,
     .name = "get_port_from_dstore",
     .type = SVCMON_TYPE_ADDRESS,
     .announce = "Getting SvcMon entry [%d] for the port number",
     .error_type = "%s - Error retrieving Port Number, SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for attribute %d",
-};
-constexpr AttrReadMessages kSharenameRead{
+});
+constexpr AttrReadMessages kSharenameRead = checked({
     .source = kLogSource,
     .name = "get_sharename_from_dstore",
     .type = SVCMON_TYPE_TEXT,
     .announce = "Getting SvcMon entry [%d] for the sharename",
     .error_type = "%s - Error retrieving sharename , SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for attribute %d",
-};
-constexpr AttrReadMessages kDnsNameRead{
+});
+constexpr AttrReadMessages kDnsNameRead = checked({
     .source = kLogSource,
     .name = "get_dns_name_from_dstore",
     .type = SVCMON_TYPE_TEXT,
     .announce = "Getting SvcMon entry [%d] for the DNS Name",
     .error_type = "%s - Error retrieving DNS name, SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttrfor attribute %d",
-};
-constexpr AttrReadMessages kAddressRead{
+});
+constexpr AttrReadMessages kAddressRead = checked({
     .source = kLogSource,
     .name = "get_just_the_ip_address_from_dstore",
     .type = SVCMON_TYPE_ADDRESS,
     .error_type = "%s - Error retrieving IP Address/Port Number, SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for attribute %d",
-};
-constexpr AttrReadMessages kAddressPortRead{
+});
+constexpr AttrReadMessages kAddressPortRead = checked({
     .source = kLogSource,
     .name = "get_ip_address_from_dstore",
     .type = SVCMON_TYPE_ADDRESS,
     .announce = "Getting SvcMon entry [%d] for the IP address",
     .error_type = "%s - Error retrieving IP Address/Port Number, SvcMon Code: %d",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for attribute %d",
-};
+});
 
 }  // namespace
 
@@ -136,8 +137,8 @@ int config_update_needed(void) {
 // ---- Attribute readers --------------------------------------------------------
 
 int get_realm_from_dstore(char *realm, int32_t attrId) {
-    if (refuse_null_output<kRealmRead>(realm)) return 0;
-    const AttrRecord record = read_attr<kRealmRead>(attrId);
+    if (refuse_null_output(kRealmRead, realm)) return 0;
+    const AttrRecord record = read_attr(kRealmRead, attrId);
     if (!record) return 0;
 
     const std::string_view value = record.text();
@@ -156,8 +157,8 @@ int get_realm_from_dstore(char *realm, int32_t attrId) {
 }
 
 int get_filingProtocol_from_dstore(int32_t *protocol, int32_t attrId) {
-    if (refuse_null_output<kProtocolRead>(protocol)) return 0;
-    const AttrRecord record = read_attr<kProtocolRead>(attrId);
+    if (refuse_null_output(kProtocolRead, protocol)) return 0;
+    const AttrRecord record = read_attr(kProtocolRead, attrId);
     if (!record) return 0;
 
     *protocol = record.integer();
@@ -166,8 +167,8 @@ int get_filingProtocol_from_dstore(int32_t *protocol, int32_t attrId) {
 }
 
 int get_port_from_dstore(char *port, int32_t attrId) {
-    if (refuse_null_output<kPortRead>(port)) return 0;
-    const AttrRecord record = read_attr<kPortRead>(attrId);
+    if (refuse_null_output(kPortRead, port)) return 0;
+    const AttrRecord record = read_attr(kPortRead, attrId);
     if (!record) return 0;
 
     const uint32_t value = record.port();
@@ -182,8 +183,8 @@ int get_port_from_dstore(char *port, int32_t attrId) {
 }
 
 int get_sharename_from_dstore(char *sharename, int32_t attrId) {
-    if (refuse_null_output<kSharenameRead>(sharename)) return 0;
-    const AttrRecord record = read_attr<kSharenameRead>(attrId);
+    if (refuse_null_output(kSharenameRead, sharename)) return 0;
+    const AttrRecord record = read_attr(kSharenameRead, attrId);
     if (!record) return 0;
 
     const std::string_view value = record.text();
@@ -208,8 +209,8 @@ int get_sharename_from_dstore(char *sharename, int32_t attrId) {
 }
 
 int get_dns_name_from_dstore(char *dns_name, int32_t attrId) {
-    if (refuse_null_output<kDnsNameRead>(dns_name)) return 0;
-    const AttrRecord record = read_attr<kDnsNameRead>(attrId);
+    if (refuse_null_output(kDnsNameRead, dns_name)) return 0;
+    const AttrRecord record = read_attr(kDnsNameRead, attrId);
     if (!record) return 0;
 
     const std::string_view value = record.text();
@@ -234,8 +235,8 @@ int get_dns_name_from_dstore(char *dns_name, int32_t attrId) {
 }
 
 int get_just_the_ip_address_from_dstore(char *address, int32_t attrId) {
-    if (refuse_null_output<kAddressRead>(address)) return 0;
-    const AttrRecord record = read_attr<kAddressRead>(attrId);
+    if (refuse_null_output(kAddressRead, address)) return 0;
+    const AttrRecord record = read_attr(kAddressRead, attrId);
     if (!record) return 0;
 
     const std::string_view value = record.text();
@@ -283,8 +284,8 @@ std::optional<AddressWithPort> build_address_with_port(std::string_view address,
 }  // namespace
 
 int get_ip_address_from_dstore(char *address, int32_t attrId) {
-    if (refuse_null_output<kAddressPortRead>(address)) return 0;
-    const AttrRecord record = read_attr<kAddressPortRead>(attrId);
+    if (refuse_null_output(kAddressPortRead, address)) return 0;
+    const AttrRecord record = read_attr(kAddressPortRead, attrId);
     if (!record) return 0;
 
     const std::span<char> out(address, TAVREL_IP_ADDRESS_PORT_SIZE);

@@ -51,8 +51,7 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
         TLOG(logSpecError, "%s - Error opening file %s", kName, kPkinitConf);
         return 0;
     }
-    tavrel::put_texts(file,
-                      "[logging]\n\tdefault = FILE:/var/log/krb5libs.log\n\n"
+    tavrel::put_texts(file, {"[logging]\n\tdefault = FILE:/var/log/krb5libs.log\n\n"
                       "[libdefaults]\n\tdefault_realm = ",
                       realm,
                       "\n\tkdc_timesync = 1"
@@ -60,11 +59,11 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
                       "\n\tdns_lookup_kdc = false"
                       "\n\tticket_lifetime = 19h"
                       "\n\tforwardable = yes"
-                      "\n\n[realms]\n\t");
+                      "\n\n[realms]\n\t"});
     upcase(realm);
-    std::array<char, 24> digits;
+    std::array<char, 12> digits;
     const std::string_view port_text = tavrel::decimal(port, digits);
-    tavrel::put_texts(file, realm, " = {\n\t\tkdc = ", kdc, ":", port_text, "\n\t\tadmin_server = ", kdc, ":",
+    tavrel::put_texts(file, {realm, " = {\n\t\tkdc = ", kdc, ":", port_text, "\n\t\tadmin_server = ", kdc, ":",
                       port_text, "\n\t\tpkinit_win2k = ", win2k != 0 ? "yes" : "no",
                       "\n\t\tpkinit_require_eku = false"
                       "\n\t\tpkinit_require_krbtgt_otherName = false"
@@ -72,7 +71,7 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
                       "[default_realm]\n\tlocalhost = ",
                       realm,
                       "\n\n[appdefaults]\n\tpkinit_anchors = DIR:/usr/smart/etc/ssl/trusted"
-                      "\n\tpam = {\n\t\tticket_lifetime = 19h\n\t\tforwardable = true\n\t}\n");
+                      "\n\tpam = {\n\t\tticket_lifetime = 19h\n\t\tforwardable = true\n\t}\n"});
     return out.finish() ? 1 : 0;
 }
 

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <source_location>
 #include <span>
 #include <string_view>
 
@@ -54,7 +53,7 @@ const char *printable(const char *text) { return text ? text : "(null)"; }
 int open_realm_entry(FILE *file, char *realm, int open) {
     if (open != 0) return open;
     upcase(realm);
-    tavrel::put_texts(file, "\t", realm, " = {");
+    tavrel::put_texts(file, {"\t", realm, " = {"});
     return 1;
 }
 
@@ -66,7 +65,7 @@ int close_realm_entry(FILE *file, int open) {
 
 void write_kdc_line(FILE *file, char *realm, int &open, const char *kdc) {
     open = open_realm_entry(file, realm, open);
-    tavrel::put_texts(file, "\n\t\tkdc = ", kdc);
+    tavrel::put_texts(file, {"\n\t\tkdc = ", kdc});
 }
 
 // Replaces an IPv6 address text by its bracketed form when the platform gives one.
@@ -216,14 +215,12 @@ void write_caller_start(FILE *file, const char *realm) {
     sm_set_current_realm_name(TAVREL_NO_NAME);
     tavrel::put_text(file, "[libdefaults]\n");
     cf_write_out_kerberos_encrypt_types(file);
-    tavrel::put_texts(file, "\tdefault_realm = ", realm, "\n\n[realms]\n");
+    tavrel::put_texts(file, {"\tdefault_realm = ", realm, "\n\n[realms]\n"});
 }
 
 // Puts the file in place; a failure is logged by the helper, with the line
 // of the builder's call.
-int finish(OutputFile &out, std::source_location where = std::source_location::current()) {
-    return out.finish(where) ? 1 : 0;
-}
+int finish(OutputFile &out, int line = __builtin_LINE()) { return out.finish(line) ? 1 : 0; }
 
 // Opens /etc/krb5.conf for a builder, logging under its name when it cannot.
 FILE *open_krb5_conf(OutputFile &out, const char *builder) {
@@ -349,7 +346,7 @@ int cf_write_out_kerberos_encrypt_types(FILE *file) {
     TLOG_ENTER("cf_write_out_kerberos_encrypt_types");
     const bool write = file && getFIPSstatus() == 0;
     if (write)
-        tavrel::put_texts(file, "\tdefault_tkt_enctypes = ", kEnctypes, "\n\tdefault_tgs_enctypes = ", kEnctypes, "\n");
+        tavrel::put_texts(file, {"\tdefault_tkt_enctypes = ", kEnctypes, "\n\tdefault_tgs_enctypes = ", kEnctypes, "\n"});
     TLOG_RETURN("cf_write_out_kerberos_encrypt_types");
     return write ? 1 : 0;
 }
@@ -370,7 +367,7 @@ int build_krb5_conf(void) {
         outcome = sm_set_current_realm_name(default_realm.data());
         tavrel::put_text(file, "[libdefaults]\n");
         cf_write_out_kerberos_encrypt_types(file);
-        tavrel::put_texts(file, "\tdefault_realm = ", default_realm.data());
+        tavrel::put_texts(file, {"\tdefault_realm = ", default_realm.data()});
     } else {
         TLOG(logSpecWarn, "Problems encountered retrieved Kerberos default realm from Datastore");
     }

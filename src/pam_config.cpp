@@ -14,6 +14,7 @@
 #include "log.h"
 #include "stream_text.h"
 #include "text.h"
+#include "text_table.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ constexpr char kOcspUrlKey[] = "authentication.smartcard.ocsp.url";
 constexpr int kConfigTextSize = 1064;
 
 // The line index is also the number the log reports.
-constexpr std::array<const char *, 17> pam_cac_lines = {
+constexpr const char *kPamCacLines[] = {
     "auth requisite /lib/security/pam_forked.so /lib/security/pam_ocsp_verify.so \\",
     "      cert=/usr/smart/etc/ssl/ocsp/domaincontroller.pem \\",
     "      intermediate_certs=/usr/smart/etc/ssl/ocsp/intermediate.pem \\",
@@ -46,6 +47,7 @@ constexpr std::array<const char *, 17> pam_cac_lines = {
     " ",
     "account required /lib/security/pam_permit.so",
 };
+constexpr auto pam_cac_lines = tavrel::pack<tavrel::packed_size(kPamCacLines)>(kPamCacLines);
 constexpr std::size_t kFirstOcspLine = 0;
 constexpr std::size_t kFirstPkinitLine = 8;
 constexpr std::size_t kProxyLine = 5;
@@ -83,7 +85,7 @@ bool read_argument(const char *key, std::array<char, kConfigTextSize> &buffer) {
 
 // Writes one line and logs it, or logs that it could not be written.
 void write_line(FILE *file, std::size_t index, const char *text) {
-    if (!tavrel::put_texts(file, text, "\n"))
+    if (!tavrel::put_texts(file, {text, "\n"}))
         TLOG(logSpecError, "Error writing line %d to pam.conf", static_cast<int>(index));
     else
         TLOG(logSpecInfo, "Wrote line %d to pam.conf: %s", static_cast<int>(index), text);

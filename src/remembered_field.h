@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstddef>
-#include <source_location>
 #include <string_view>
 
 #include "logger.h"
@@ -18,10 +17,6 @@ namespace tavrel::remembered {
 
 constexpr std::string_view kNoName = TAVREL_NO_NAME;
 constexpr std::string_view kNoAddress = TAVREL_NO_ADDRESS;
-
-using Where = std::source_location;
-
-inline int line_of(const Where &where) { return static_cast<int>(where.line()); }
 
 inline bool is_no_address(std::string_view text) { return text.empty() || text.starts_with(kNoAddress); }
 
@@ -37,14 +32,14 @@ int same_as(const std::array<char, N> &field, const char *text) {
 // limit_shown as the maximum and only the bytes already measured.
 template <std::size_t N>
 int set_name(std::array<char, N> &field, const char *text, const char *source, const char *setter,
-             const char *kind, int limit_shown, Where where = Where::current()) {
+             const char *kind, int limit_shown, int line = __builtin_LINE()) {
     if (text == nullptr) {
-        Log_SpecEntry(logSpecWarn, source, line_of(where), "%s - null %s refused", setter, kind);
+        Log_SpecEntry(logSpecWarn, source, line, "%s - null %s refused", setter, kind);
         return 0;
     }
     const std::size_t length = bounded_length(text, N - 1);
     if (length > N - 1) {
-        Log_SpecEntry(logSpecWarn, source, line_of(where), "%s %.*s exceeds the maximum length of %d", kind,
+        Log_SpecEntry(logSpecWarn, source, line, "%s %.*s exceeds the maximum length of %d", kind,
                       static_cast<int>(length), text, limit_shown);
         return 0;
     }
@@ -56,15 +51,15 @@ int set_name(std::array<char, N> &field, const char *text, const char *source, c
 // is refused with a warning that names the field by label.
 template <std::size_t N>
 int set_host(std::array<char, N> &field, const char *text, const char *source, const char *null_message,
-             const char *label, Where where = Where::current()) {
+             const char *label, int line = __builtin_LINE()) {
     const std::size_t length = bounded_length(text, N - 1);
     if (length == 0) {
-        Log_SpecEntry(logSpecLibInfo, source, line_of(where), "%s", null_message);
+        Log_SpecEntry(logSpecLibInfo, source, line, "%s", null_message);
         clear_text(field);
         return 1;
     }
     if (length > N - 1) {
-        Log_SpecEntry(logSpecWarn, source, line_of(where), "%s %.*s exceeds the maximum length of %d", label,
+        Log_SpecEntry(logSpecWarn, source, line, "%s %.*s exceeds the maximum length of %d", label,
                       static_cast<int>(length), text, static_cast<int>(N - 1));
         return 0;
     }
@@ -76,19 +71,19 @@ int set_host(std::array<char, N> &field, const char *text, const char *source, c
 // the no-address text.
 template <std::size_t N>
 int set_address(std::array<char, N> &field, const char *text, const char *source, const char *setter,
-                const char *too_long_message, const char *null_message, Where where = Where::current()) {
+                const char *too_long_message, const char *null_message, int line = __builtin_LINE()) {
     if (text == nullptr) {
-        Log_SpecEntry(logSpecWarn, source, line_of(where), "%s - null IP address refused", setter);
+        Log_SpecEntry(logSpecWarn, source, line, "%s - null IP address refused", setter);
         return 0;
     }
     const std::size_t length = bounded_length(text, N - 1);
     if (length > N - 1) {
-        Log_SpecEntry(logSpecWarn, source, line_of(where), "%s", too_long_message);
+        Log_SpecEntry(logSpecWarn, source, line, "%s", too_long_message);
         return 0;
     }
     const std::string_view address(text, length);
     if (is_no_address(address)) {
-        Log_SpecEntry(logSpecLibInfo, source, line_of(where), "%s", null_message);
+        Log_SpecEntry(logSpecLibInfo, source, line, "%s", null_message);
         copy_text(field, kNoAddress);
         return 1;
     }
@@ -99,9 +94,9 @@ int set_address(std::array<char, N> &field, const char *text, const char *source
 // The stored address, or the no-address text (with message) when there is none.
 template <std::size_t N>
 const char *address_or_none(const std::array<char, N> &field, const char *source, const char *message,
-                            Where where = Where::current()) {
+                            int line = __builtin_LINE()) {
     if (!is_no_address(field.data())) return field.data();
-    Log_SpecEntry(logSpecLibInfo, source, line_of(where), "%s", message);
+    Log_SpecEntry(logSpecLibInfo, source, line, "%s", message);
     return TAVREL_NO_ADDRESS;
 }
 

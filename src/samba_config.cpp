@@ -42,14 +42,14 @@ constexpr int kFallbackServices = 3;
 constexpr std::array<std::string_view, 3> kSmbMethods{"ip", "host", "domain"};
 constexpr std::string_view kServerEntries = "\n\tsecurity = server\n\tpassword server = ";
 
-constexpr tavrel::AttrReadMessages kSmbMethodRead{
+constexpr tavrel::AttrReadMessages kSmbMethodRead = tavrel::checked({
     .source = kLogSource,
     .name = "get_smb_method_from_dstore",
     .type = SVCMON_TYPE_TEXT,
     .mismatch = "%s - Attribute returned (%i) does not equal (%i)",
     .error_type = "%s - Error retrieving SMB Method",
     .invalid_type = "%s - Invalid type returned from SvcMon_GetAttr for authentication",
-};
+});
 
 void put(FILE *stream, std::string_view text) { tavrel::put_text(stream, text); }
 
@@ -102,7 +102,7 @@ bool get_netmask_bit_count(std::span<char> dst) {
 
 // The SMB method of attribute 81 into method: "ip", "host" or "domain".
 bool get_smb_method_from_dstore(std::span<char> method) {
-    const tavrel::AttrRecord record = tavrel::read_attr<kSmbMethodRead>(kSmbMethodAttr);
+    const tavrel::AttrRecord record = tavrel::read_attr(kSmbMethodRead, kSmbMethodAttr);
     if (!record) return false;
     const std::string_view text = record.text();
     if (text.empty()) {

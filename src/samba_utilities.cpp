@@ -64,13 +64,13 @@ constexpr std::array<int32_t, 9> smb_domain_attrs{78, 82, 85, 88, 91, 94, 97, 10
 constexpr std::size_t kNtDomainMax = TAVREL_NT_DOMAIN_SIZE - 1;
 constexpr std::size_t kPortTextSize = 16;
 
-constexpr tavrel::AttrReadMessages kNtDomainRead{
+constexpr tavrel::AttrReadMessages kNtDomainRead = tavrel::checked({
     .source = kLogSource,
     .name = "get_nt_domain_from_dstore",
     .type = SVCMON_TYPE_TEXT,
     .error_type = "%s - Error retrieving NT Domain from data store: %d",
     .invalid_type = "%s - Invalid type returned for NT Domain from SvcMon_GetAttr",
-};
+});
 
 // The row of a service ID: service 1 is always the first row.
 template <typename Row, std::size_t N>
@@ -221,9 +221,9 @@ int get_nt_domain_from_dstore(char *domain, int32_t attrId) {
         TLOG(logSpecError, "%s - Invalid Domain Name Attribute passed for SvcMon", kNtDomainRead.name);
         return 0;
     }
-    if (tavrel::refuse_null_output<kNtDomainRead>(domain)) return 0;
+    if (tavrel::refuse_null_output(kNtDomainRead, domain)) return 0;
 
-    const tavrel::AttrRecord record = tavrel::read_attr<kNtDomainRead>(attrId);
+    const tavrel::AttrRecord record = tavrel::read_attr(kNtDomainRead, attrId);
     if (!record) return 0;
 
     const std::string_view value = record.text();

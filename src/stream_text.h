@@ -7,6 +7,7 @@
 
 #include <array>
 #include <charconv>
+#include <initializer_list>
 #include <string_view>
 
 namespace tavrel {
@@ -16,13 +17,11 @@ inline bool put_text(FILE *stream, std::string_view text) {
     return fwrite(text.data(), 1, text.size(), stream) == text.size();
 }
 
-template <typename... Pieces>
-bool put_texts(FILE *stream, Pieces... pieces) {
-    return (put_text(stream, pieces) && ...);
-}
+// The pieces in order; false at the first that does not go out whole.
+bool put_texts(FILE *stream, std::initializer_list<std::string_view> pieces);
 
 // A number in decimal, as "%d" writes it.
-inline std::string_view decimal(long long value, std::array<char, 24> &buffer) {
+inline std::string_view decimal(int value, std::array<char, 12> &buffer) {
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
 }
