@@ -22,7 +22,8 @@ std::map<std::string, std::string> tree(const std::string &dir) {
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(dir, error); !error && it != fs::end(it); it.increment(error)) {
         std::string text = "(directory)";
-        if (it->is_regular_file()) text = (std::ostringstream() << std::ifstream(it->path(), std::ios::binary).rdbuf()).str();
+        if (it->is_regular_file())
+            text = (std::ostringstream() << std::ifstream(it->path(), std::ios::binary).rdbuf()).str();
         entries[it->path().string().substr(dir.size())] = text;
     }
     return entries;

@@ -41,7 +41,8 @@ std::optional<std::string> contents(const std::string &path, bool &failed) {
     std::ifstream in(path, std::ios::binary);
     std::string text;
     char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
     if (!in.eof()) failed = true;
     return text;
 }
