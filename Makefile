@@ -5,7 +5,7 @@ ASAN_BUILD ?= build/asan
 TARGET_BUILD ?= build/ppc
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build demo test test-native test-asan test-target clean
+.PHONY: all deps build demo test test-native test-asan test-target test-package clean
 
 all: build
 
@@ -19,7 +19,10 @@ build: deps
 demo: build
 	scripts/demo $(BUILD)/tavrel
 
+# test-package last, also under make -j: it installs the native and the
+# device's builds that the parts before it make.
 test: test-native test-asan test-target
+	$(MAKE) test-package
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -35,6 +38,11 @@ test-asan: deps
 test-target:
 	JOBS=$(JOBS) scripts/test-target $(TARGET_BUILD)
 	scripts/lib-size $(BUILD) $(TARGET_BUILD)
+
+# Installed and packaged: install trees, consumer programs and the ABI check
+# for both builds (the device's run under qemu-ppc), then the Debian packages.
+test-package:
+	JOBS=$(JOBS) scripts/test-package $(BUILD) $(TARGET_BUILD)
 
 clean:
 	rm -rf build out
