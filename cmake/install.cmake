@@ -19,14 +19,15 @@ set(TAVREL_HOST_LIBDIR ${CMAKE_INSTALL_LIBDIR}/tavrel)
 install(TARGETS tavrel EXPORT tavrel-targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY include/tavrel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/tavrel DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev
   FILES_MATCHING PATTERN "*.h")
 # What a platform library must provide; the library's own headers need none of it.
-install(DIRECTORY platform/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavrel/platform COMPONENT dev
-  FILES_MATCHING PATTERN "*.h")
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/platform/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavrel/platform
+  COMPONENT dev FILES_MATCHING PATTERN "*.h")
 install(EXPORT tavrel-targets NAMESPACE tavrel:: DESTINATION ${TAVREL_CMAKE_DIR} COMPONENT dev)
 
-configure_package_config_file(cmake/tavrel-config.cmake.in ${PROJECT_BINARY_DIR}/tavrel-config.cmake
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/tavrel-config.cmake.in
+  ${PROJECT_BINARY_DIR}/tavrel-config.cmake
   INSTALL_DESTINATION ${TAVREL_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/tavrel-config-version.cmake
   COMPATIBILITY SameMajorVersion)
@@ -45,8 +46,8 @@ endfunction()
 tavrel_pc_dir(TAVREL_PC_LIBDIR ${CMAKE_INSTALL_LIBDIR})
 tavrel_pc_dir(TAVREL_PC_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR})
 tavrel_pc_dir(TAVREL_PC_HOST_LIBDIR ${TAVREL_HOST_LIBDIR})
-configure_file(cmake/tavrel.pc.in ${PROJECT_BINARY_DIR}/tavrel.pc @ONLY)
-configure_file(cmake/tavrel-host.pc.in ${PROJECT_BINARY_DIR}/tavrel-host.pc @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/tavrel.pc.in ${PROJECT_BINARY_DIR}/tavrel.pc @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/tavrel-host.pc.in ${PROJECT_BINARY_DIR}/tavrel-host.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tavrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 # --- tools ---
@@ -60,7 +61,7 @@ install(FILES ${PROJECT_BINARY_DIR}/tavrel-host.pc DESTINATION ${CMAKE_INSTALL_L
 file(RELATIVE_PATH TAVREL_TOOL_TO_HOST ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/tavrel)
 set_target_properties(tavrel_tool PROPERTIES INSTALL_RPATH "\$ORIGIN/${TAVREL_TOOL_TO_HOST}")
 install(TARGETS tavrel_tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
-install(FILES tools/tavrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
-install(FILES tools/tavrel.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-  RENAME tavrel COMPONENT tools)
-install(FILES examples/office.toml DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/tavrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/tavrel.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tavrel COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/office.toml DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT tools)
