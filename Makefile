@@ -14,7 +14,7 @@ CMAKE_FLAGS ?=
 export JOBS BUILD RELEASE_BUILD CLANG_BUILD CLANG_C CLANG_CXX CMAKE_FLAGS
 
 .PHONY: all deps deps-clang build demo test test-native test-asan test-target test-release test-clang \
-        test-matrix clean
+        test-matrix test-package clean
 
 all: build
 
@@ -31,7 +31,10 @@ build: deps
 demo: build
 	scripts/demo $(BUILD)/tavrel
 
+# test-package last, also under make -j: it installs the native and the
+# device's builds that the parts before it make.
 test: test-native test-asan test-target test-release test-clang
+	$(MAKE) test-package
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -59,6 +62,11 @@ test-clang: deps deps-clang
 # Every GCC build type and clang, each with the whole suite and its test count.
 test-matrix: deps deps-clang
 	scripts/test-matrix
+
+# Installed and packaged: install trees, consumer programs and the ABI check
+# for both builds (the device's run under qemu-ppc), then the Debian packages.
+test-package:
+	JOBS=$(JOBS) scripts/test-package $(BUILD) $(TARGET_BUILD)
 
 clean:
 	rm -rf build out

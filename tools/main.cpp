@@ -11,6 +11,7 @@
 #include <set>
 
 #include "command.h"
+#include "dry_run.h"
 #include "settings.h"
 
 namespace tool {
@@ -46,6 +47,7 @@ struct Options {
     std::optional<std::string> settings_file;
     std::optional<std::string> root;
     bool verbose = false;
+    bool dry_run = false;
     std::set<std::string, std::less<>> hook_options;
     const Command *command = nullptr;
     std::vector<std::string> args;
@@ -68,7 +70,7 @@ std::string synopsis() {
     std::string text = "tavrel [-s FILE] [-r DIR] [-v]";
     for (const Hook *hook : all_hooks())
         if (!hook->option.empty()) text += " [" + std::string(hook->option) + "]";
-    return text + " COMMAND [ARG...]";
+    return text + " [--dry-run] COMMAND [ARG...]";
 }
 
 void print_row(std::string_view left, std::string_view right) {
@@ -88,6 +90,7 @@ void print_help() {
     print_row("-v, --verbose", "show every log record (else FORCEINFO, WARN, ERROR)");
     for (const Hook *hook : all_hooks())
         if (!hook->option.empty()) print_row(hook->option, hook->summary);
+    print_row("--dry-run", "print what the command would change, as a diff; write nothing");
     print_row("-h, --help", "show this help");
     print_row("--version", "show the version");
     std::cout << "\nCommands:\n";
@@ -139,6 +142,8 @@ std::optional<int> parse_options(int argc, char **argv, Options &options) {
         if (inline_value) return usage_error("option " + std::string(name) + " takes no value");
         if (arg == "-v" || arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--dry-run") {
+            options.dry_run = true;
         } else if (arg == "-h" || arg == "--help") {
             print_help();
             return kSuccess;
@@ -163,16 +168,24 @@ std::optional<int> parse_options(int argc, char **argv, Options &options) {
     return std::nullopt;
 }
 
+// Absolute, so the files land in the same place whatever the library's
+// working directory; nullopt after a message when that cannot be had.
+std::optional<std::string> absolute_root(const std::string &given) {
+    std::error_code error;
+    std::string root = std::filesystem::absolute(given, error).lexically_normal().string();
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (error) {
+        std::cerr << "tavrel: cannot use " << given << ": " << error.message() << '\n';
+        return std::nullopt;
+    }
+    return root;
+}
+
 // Points the library at the root and makes the directories it writes into.
 bool prepare_root(const std::string &given) {
-    // Absolute, so the files land in the same place whatever the library's working directory.
-    std::error_code absolute_error;
-    std::string root = std::filesystem::absolute(given, absolute_error).lexically_normal().string();
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (absolute_error) {
-        std::cerr << "tavrel: cannot use " << given << ": " << absolute_error.message() << '\n';
-        return false;
-    }
+    const std::optional<std::string> absolute = absolute_root(given);
+    if (!absolute) return false;
+    const std::string &root = *absolute;
     if (setenv("TAVREL_ROOT", root.c_str(), 1) != 0) {
         std::cerr << "tavrel: cannot set TAVREL_ROOT: " << std::strerror(errno) << '\n';
         return false;
@@ -202,15 +215,26 @@ int run(int argc, char **argv) {
     }
     host::apply_settings(settings);
     host::log_set_echo(options.verbose ? host::Echo::Verbose : host::Echo::Normal);
-    if (options.root && !prepare_root(*options.root)) return kFailure;
+    // A dry run writes under a scratch root instead: the one -r names, or
+    // else the library's own (TAVREL_ROOT, else /), stays untouched.
+    DryRun dry_run;
+    if (options.dry_run) {
+        const char *env_root = std::getenv("TAVREL_ROOT");
+        const std::optional<std::string> root =
+            absolute_root(options.root ? *options.root : env_root && *env_root ? env_root : "/");
+        if (!root || !dry_run.start(*root) || !prepare_root(dry_run.scratch())) return kFailure;
+    } else if (options.root && !prepare_root(*options.root)) {
+        return kFailure;
+    }
 
     Context context{settings, options.args};
     const std::vector<const Hook *> hooks = all_hooks();
     for (const Hook *hook : hooks)
         if (hook->before != nullptr)
             if (const int status = hook->before(context); status != kSuccess) return status;
-    const int status = options.command->run(context);
+    int status = options.command->run(context);
     std::cout.flush();
+    if (options.dry_run && !dry_run.report() && status == kSuccess) status = kFailure;
     for (const Hook *hook : hooks)
         if (hook->after != nullptr && options.hook_options.count(hook->option) != 0) hook->after(context);
     return status;
