@@ -49,7 +49,7 @@ test-asan: deps
 # under qemu-ppc; then the stripped library size on both architectures.
 test-target:
 	JOBS=$(JOBS) scripts/test-target $(TARGET_BUILD)
-	scripts/lib-size $(BUILD) $(TARGET_BUILD)
+	JOBS=$(JOBS) scripts/lib-size $(TARGET_BUILD)
 
 # What a packager builds first: GCC, Release (-O3).
 test-release: deps

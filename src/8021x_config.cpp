@@ -24,6 +24,7 @@
 #include "file_output.h"
 #include "log.h"
 #include "text.h"
+#include "text_table.h"
 
 namespace {
 constexpr char kLogSource[] = "8021x_config";
@@ -123,17 +124,23 @@ bool put(FILE *stream, std::string_view text) {
     return fwrite(text.data(), text.size(), 1, stream) == 1 && !ferror(stream);
 }
 
-bool put_fixed(FILE *stream, const Family &family, const char *text) {
+bool put_fixed(FILE *stream, const Family &family, std::string_view text) {
     if (put(stream, text)) return true;
-    say(logSpecWarn, family.fragment_failed, text);
+    std::array<char, 64> named{};  // the warning takes a C string
+    tavrel::copy_text(named, text.substr(0, named.size() - 1));
+    say(logSpecWarn, family.fragment_failed, named.data());
     return false;
 }
 
 // Lines of fixed text: each its text, then a line feed as a fragment of its
 // own. An empty entry is a line feed alone.
-bool put_lines(FILE *stream, const Family &family, std::span<const char *const> lines) {
-    for (const char *line : lines)
-        if ((*line && !put_fixed(stream, family, line)) || !put_fixed(stream, family, "\n")) return false;
+// A group of fixed lines is one text, each line ending in its line feed.
+bool put_lines(FILE *stream, const Family &family, std::string_view lines) {
+    while (!lines.empty()) {
+        const std::string_view line = lines.substr(0, lines.find('\n'));
+        lines.remove_prefix(std::min(line.size() + 1, lines.size()));
+        if ((!line.empty() && !put_fixed(stream, family, line)) || !put_fixed(stream, family, "\n")) return false;
+    }
     return true;
 }
 
@@ -305,32 +312,32 @@ bool put_value_line(FILE *stream, const ValueLine &line, const char *value, Form
 
 // ---- Common blocks -----------------------------------------------------------------
 
-constexpr const char *kWirelessHeaderLines[] = {
-    "ctrl_interface=/var/run/wpa_supplicant", "ctrl_interface_group=0", "ap_scan=1", "", "network={",
-    "    scan_ssid=1",
-};
-constexpr const char *kWiredHeaderLines[] = {
-    "ctrl_interface=/var/run/wpa_supplicant", "ctrl_interface_group=0", "ap_scan=0", "fast_reauth=0", "",
-    "network={",
-};
-constexpr const char *kWired8021xLines[] = {"    key_mgmt=IEEE8021X", "    eapol_flags=0"};
-constexpr const char *kCloseLines[] = {"}"};
+constexpr char kWirelessHeaderLines[] =
+    "ctrl_interface=/var/run/wpa_supplicant\nctrl_interface_group=0\nap_scan=1\n\nnetwork={\n    scan_ssid=1\n";
+constexpr char kWiredHeaderLines[] =
+    "ctrl_interface=/var/run/wpa_supplicant\nctrl_interface_group=0\nap_scan=0\nfast_reauth=0\n\nnetwork={\n";
+constexpr char kWired8021xLines[] = "    key_mgmt=IEEE8021X\n    eapol_flags=0\n";
+constexpr char kCloseLines[] = "}\n";
 
 // Key management by CF_IO_SECMODE_Type code.
-constexpr const char *kKeyMgmtNone[] = {"    key_mgmt=NONE"};
-constexpr const char *kKeyMgmtPskWpa[] = {"    key_mgmt=WPA-PSK", "    proto=RSN WPA"};
-constexpr const char *kKeyMgmtPskRsn[] = {"    key_mgmt=WPA-PSK", "    proto=RSN"};
-constexpr const char *kKeyMgmtEapWpa[] = {"    key_mgmt=WPA-EAP", "    proto=RSN WPA"};
-constexpr const char *kKeyMgmtEapRsn[] = {"    key_mgmt=WPA-EAP", "    proto=RSN"};
-constexpr std::array<std::span<const char *const>, 6> kKeyMgmtLines = {
-    kKeyMgmtNone, kKeyMgmtNone, kKeyMgmtPskWpa, kKeyMgmtPskRsn, kKeyMgmtEapWpa, kKeyMgmtEapRsn,
+constexpr const char *kKeyMgmtTexts[] = {
+    "    key_mgmt=NONE\n",
+    "    key_mgmt=NONE\n",
+    "    key_mgmt=WPA-PSK\n    proto=RSN WPA\n",
+    "    key_mgmt=WPA-PSK\n    proto=RSN\n",
+    "    key_mgmt=WPA-EAP\n    proto=RSN WPA\n",
+    "    key_mgmt=WPA-EAP\n    proto=RSN\n",
 };
+constexpr auto kKeyMgmtLines = tavrel::pack<tavrel::packed_size(kKeyMgmtTexts)>(kKeyMgmtTexts);
 
 // Pairwise cipher by CF_IO_ENCMODE_Type code; the group line is the same for all.
-constexpr std::array<const char *, 4> kPairwiseLines = {
-    "    pairwise=TKIP", "    pairwise=CCMP", "    pairwise=CCMP", "    pairwise=CCMP TKIP",
+constexpr const char *kPairwiseTexts[] = {
+    "    pairwise=TKIP\n    group=CCMP TKIP\n",
+    "    pairwise=CCMP\n    group=CCMP TKIP\n",
+    "    pairwise=CCMP\n    group=CCMP TKIP\n",
+    "    pairwise=CCMP TKIP\n    group=CCMP TKIP\n",
 };
-constexpr char kGroupLine[] = "    group=CCMP TKIP";
+constexpr auto kPairwiseLines = tavrel::pack<tavrel::packed_size(kPairwiseTexts)>(kPairwiseTexts);
 
 constexpr ValueLine kSsidLine{
     "    ssid=", &kWireless,
@@ -364,8 +371,7 @@ int write_pairwise_group(FILE *stream, int enc_mode) {
         TLOG(logSpecWarn, "Unknown Wireless Encryption Mode %d", enc_mode);
         return 0;
     }
-    const char *const lines[] = {kPairwiseLines[static_cast<std::size_t>(enc_mode)], kGroupLine};
-    return put_lines(stream, kWireless, lines);
+    return put_lines(stream, kWireless, kPairwiseLines[static_cast<std::size_t>(enc_mode)]);
 }
 
 int write_wired_8021x_block(FILE *stream) {
@@ -412,16 +418,11 @@ int write_psk(FILE *stream, const char *psk) {
 
 // ---- EAP method lines ---------------------------------------------------------------
 
-struct EapTypeName {
-    int32_t code;
-    const char *name;
-};
-
+// By row: the code each answers, and the method name on its "eap=" line.
 // Row 8 is never asked for by the enterprise builder, which refuses codes above 7.
-constexpr std::array<EapTypeName, 9> eap_type_names = {{
-    {0, "MD5"}, {1, "PEAP"}, {2, "TLS"}, {3, "MSCHAPV2"}, {4, "LEAP"},
-    {5, "TTLS"}, {6, "TTLS"}, {7, "TTLS"}, {8, "MD5"},
-}};
+constexpr std::array<int32_t, 9> kEapTypeCodes = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+constexpr const char *kEapTypeNames[] = {"MD5", "PEAP", "TLS", "MSCHAPV2", "LEAP", "TTLS", "TTLS", "TTLS", "MD5"};
+constexpr auto eap_type_names = tavrel::pack<tavrel::packed_size(kEapTypeNames)>(kEapTypeNames);
 
 constexpr ValueLine kIdentityLine{
     "    identity=", &kDot1x, kDot1x.fragment_failed, Empty::passed_over, HexForm::allowed,
@@ -490,25 +491,26 @@ int write_anonymous_identity(FILE *stream, const char *outer_identity) {
 
 int write_eap_type(FILE *stream, int eap_type) {
     if (!have_stream(stream, kDot1x)) return 0;
-    const auto row = std::find_if(eap_type_names.begin(), eap_type_names.end(),
-                                  [eap_type](const EapTypeName &r) { return r.code == eap_type; });
-    if (row == eap_type_names.end()) {
+    const auto row = std::find(kEapTypeCodes.begin(), kEapTypeCodes.end(), eap_type);
+    if (row == kEapTypeCodes.end()) {
         TLOG(logSpecWarn, "EAP Type Not Found in List");
         return 0;
     }
-    return put_fixed(stream, kDot1x, "    eap=") && put_fixed(stream, kDot1x, row->name) &&
-           put_fixed(stream, kDot1x, "\n");
+    const std::string_view name = eap_type_names[static_cast<std::size_t>(row - kEapTypeCodes.begin())];
+    return put_fixed(stream, kDot1x, "    eap=") && put_fixed(stream, kDot1x, name) && put_fixed(stream, kDot1x, "\n");
 }
 
 // kind: "auth=" for a non-EAP inner method (PAP, MSCHAPV2), "autheap=" for an
 // EAP method inside the tunnel (TLS), which wpa_supplicant refuses under auth=.
-int write_phase2(FILE *stream, const char *kind, const char *inner_method) {
+int write_phase2(FILE *stream, std::string_view kind, const char *inner_method) {
     if (!have_stream(stream, kDot1x)) return 0;
     if (!inner_method) {
         TLOG(logSpecWarn, "Null inner EAP type for 802.1x settings");
         return 0;
     }
-    for (const char *fragment : {"    phase2=", "\"", kind, inner_method, "\"", "\n"})
+    for (const std::string_view fragment : {std::string_view("    phase2="), std::string_view("\""), kind,
+                                            std::string_view(inner_method), std::string_view("\""),
+                                            std::string_view("\n")})
         if (!put_fixed(stream, kDot1x, fragment)) return 0;
     return 1;
 }
@@ -578,20 +580,73 @@ enum class Writer : uint8_t {
 // The inner methods of the tunnelled ones: a non-EAP method goes after
 // "auth=", an EAP method inside the tunnel (TLS) after "autheap=".
 enum class Inner : uint8_t { none, mschapv2, pap, tls };
-struct InnerMethod {
-    const char *kind;
-    const char *name;
-};
-constexpr std::array<InnerMethod, 4> kInnerMethods = {{
-    {nullptr, nullptr}, {"auth=", "MSCHAPV2"}, {"auth=", "PAP"}, {"autheap=", "TLS"},
-}};
+constexpr const char *kInnerKindTexts[] = {"", "auth=", "auth=", "autheap="};
+constexpr const char *kInnerNameTexts[] = {"", "MSCHAPV2", "PAP", "TLS"};
+constexpr auto kInnerKinds = tavrel::pack<tavrel::packed_size(kInnerKindTexts)>(kInnerKindTexts);
+constexpr auto kInnerNames = tavrel::pack<tavrel::packed_size(kInnerNameTexts)>(kInnerNameTexts);
 
-// A row of a builder's course; no pointer but its error's format, so the
-// tables cost the library no relocations of their own.
+// What a step logs at logSpecError when it fails.
+enum class Failure : uint8_t {
+    header, ssid, sec_type, enc_type, wep_key, psk, close, username, password, password_shown, outer_identity,
+    generic, ca_cert, md5, peap, code, mschapv2, pap, tls, client_cert, private_key, private_key_passwd,
+    inner_ca_cert, inner_client_cert, inner_private_key, inner_private_key_passwd, unsupported, count,
+};
+
+struct FailureText {
+    Failure failure;
+    Message message;
+};
+
+// The messages by Failure; each named exactly once.
+consteval std::array<Message, static_cast<std::size_t>(Failure::count)> by_failure(
+    std::initializer_list<FailureText> texts) {
+    std::array<Message, static_cast<std::size_t>(Failure::count)> table{};
+    for (const FailureText &t : texts) {
+        Message &slot = table[static_cast<std::size_t>(t.failure)];
+        if (slot.format) format_does_not_match_its_argument();  // named twice
+        slot = t.message;
+    }
+    for (const Message &m : table)
+        if (!m.format) format_does_not_match_its_argument();  // never named
+    return table;
+}
+
+constexpr auto kFailures = by_failure({
+    {Failure::header, message("Cannot write out Header Information")},
+    {Failure::ssid, message("Cannot write out username [%s]", Arg::text)},
+    {Failure::sec_type, message("Cannot write out SecType [%d]", Arg::sec_mode)},
+    {Failure::enc_type, message("Cannot write out EncType [%d]", Arg::enc_mode)},
+    {Failure::wep_key, message("Cannot write out SecType [%s]", Arg::secret)},
+    {Failure::psk, message("Cannot write out PSK [%s]", Arg::secret)},
+    {Failure::close, message("Cannot close out file settings")},
+    {Failure::username, message("Cannot write out username [%s]", Arg::text)},
+    {Failure::password, message("Cannot write out password")},
+    {Failure::password_shown, message("Cannot write out password [%s]", Arg::secret)},
+    {Failure::outer_identity, message("Cannot write out Outer Identity")},
+    {Failure::generic, message("Cannot write out generic file info")},
+    {Failure::ca_cert, message("Cannot write out ca_cert path info")},
+    {Failure::md5, message("Cannot write out MD5")},
+    {Failure::peap, message("Cannot write out PEAP")},
+    {Failure::code, message("Cannot write out [%d] ", Arg::eap_type)},
+    {Failure::mschapv2, message("Cannot write out MSCHAPv2 inner EAP type")},
+    {Failure::pap, message("Cannot write out PAP inner EAP type")},
+    {Failure::tls, message("Cannot write out TLS inner EAP type")},
+    {Failure::client_cert, message("Cannot write out client_cert path info")},
+    {Failure::private_key, message("Cannot write out private_key path info")},
+    {Failure::private_key_passwd, message("Cannot write out private_key_passwd info")},
+    {Failure::inner_ca_cert, message("Cannot write out inner ca_cert path info")},
+    {Failure::inner_client_cert, message("Cannot write out inner client_cert path info")},
+    {Failure::inner_private_key, message("Cannot write out inner private_key path info")},
+    {Failure::inner_private_key_passwd, message("Cannot write out inner private_key_passwd info")},
+    {Failure::unsupported, message("EAP type [%d] is not supported!", Arg::eap_type)},
+});
+
+// A row of a builder's course. It holds no pointer, so the tables cost the
+// library no relocations of their own.
 struct Step {
     Writer write;
-    Field field = Field::none;  // the text handed to the writer and named by the error
-    Message error = {};         // logged at logSpecError when the step fails
+    Field field = Field::none;  // the text handed to the writer and named by the failure
+    Failure failure = Failure::header;
     When when = When::always;
     bool inner_keys = false;    // certificate lines: the phase-2 key names
     Inner inner = Inner::none;  // the phase-2 line
@@ -614,8 +669,8 @@ int run(FILE *stream, const Inputs &in, const Step &step) {
     case Writer::wired_block: return write_wired_8021x_block(stream);
     case Writer::eap_type: return write_eap_type(stream, static_cast<int>(in.eap_type));
     case Writer::phase2: {
-        const InnerMethod &method = kInnerMethods[static_cast<std::size_t>(step.inner)];
-        return write_phase2(stream, method.kind, method.name);
+        const auto inner = static_cast<std::size_t>(step.inner);
+        return write_phase2(stream, kInnerKinds[inner], kInnerNames[inner].data());
     }
     case Writer::ca_cert: return write_ca_cert(stream, text, mode);
     case Writer::client_cert: return write_client_cert(stream, text, mode);
@@ -627,16 +682,14 @@ int run(FILE *stream, const Inputs &in, const Step &step) {
     return 0;
 }
 
-constexpr Message kHeaderError = message("Cannot write out Header Information");
-
-constexpr Step kWirelessHeader{Writer::wireless_header, Field::none, kHeaderError};
-constexpr Step kWiredHeader{Writer::wired_header, Field::none, kHeaderError};
-constexpr Step kSsid{Writer::ssid, Field::ssid, message("Cannot write out username [%s]", Arg::text)};
-constexpr Step kKeyMgmt{Writer::key_mgmt, Field::none, message("Cannot write out SecType [%d]", Arg::sec_mode)};
-constexpr Step kPairwiseGroup{Writer::pairwise_group, Field::none, message("Cannot write out EncType [%d]", Arg::enc_mode)};
-constexpr Step kWepKey{Writer::wep_key, Field::wep_key, message("Cannot write out SecType [%s]", Arg::secret)};
-constexpr Step kPsk{Writer::psk, Field::psk, message("Cannot write out PSK [%s]", Arg::secret)};
-constexpr Step kClose{Writer::close, Field::none, message("Cannot close out file settings")};
+constexpr Step kWirelessHeader{Writer::wireless_header, Field::none, Failure::header};
+constexpr Step kWiredHeader{Writer::wired_header, Field::none, Failure::header};
+constexpr Step kSsid{Writer::ssid, Field::ssid, Failure::ssid};
+constexpr Step kKeyMgmt{Writer::key_mgmt, Field::none, Failure::sec_type};
+constexpr Step kPairwiseGroup{Writer::pairwise_group, Field::none, Failure::enc_type};
+constexpr Step kWepKey{Writer::wep_key, Field::wep_key, Failure::wep_key};
+constexpr Step kPsk{Writer::psk, Field::psk, Failure::psk};
+constexpr Step kClose{Writer::close, Field::none, Failure::close};
 
 constexpr Step kNoSecuritySteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kClose};
 constexpr Step kWepSteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kWepKey, kClose};
@@ -644,68 +697,62 @@ constexpr Step kPersonalSteps[] = {kWirelessHeader, kSsid, kKeyMgmt, kPairwiseGr
 constexpr Step kWiredHead[] = {kWiredHeader};
 constexpr Step kWirelessEnterpriseHead[] = {kWirelessHeader, kSsid, kKeyMgmt, kPairwiseGroup};
 
-constexpr Step kIdentity{Writer::identity, Field::user_name, message("Cannot write out username [%s]", Arg::text)};
-constexpr Step kPassword{Writer::password, Field::password, message("Cannot write out password")};
-constexpr Step kOuterIdentity{Writer::outer_identity, Field::outer_identity, message("Cannot write out Outer Identity")};
-constexpr Step kWiredBlock{Writer::wired_block, Field::none, message("Cannot write out generic file info"),
-                           When::wired_only};
-constexpr Step kCaCert{Writer::ca_cert, Field::ca_cert, message("Cannot write out ca_cert path info"), When::present};
+constexpr Step kIdentity{Writer::identity, Field::user_name, Failure::username};
+constexpr Step kPassword{Writer::password, Field::password, Failure::password};
+constexpr Step kOuterIdentity{Writer::outer_identity, Field::outer_identity, Failure::outer_identity};
+constexpr Step kWiredBlock{Writer::wired_block, Field::none, Failure::generic, When::wired_only};
+constexpr Step kCaCert{Writer::ca_cert, Field::ca_cert, Failure::ca_cert, When::present};
 
-constexpr Step eap_step(Message error) { return Step{Writer::eap_type, Field::none, error}; }
-constexpr Step phase2(Inner inner, Message error) {
-    return Step{Writer::phase2, Field::none, error, When::always, false, inner};
+constexpr Step eap_step(Failure failure) { return Step{Writer::eap_type, Field::none, failure}; }
+constexpr Step phase2(Inner inner, Failure failure) {
+    return Step{Writer::phase2, Field::none, failure, When::always, false, inner};
 }
-constexpr Step inner_cert(Writer write, Field field, Message error, When when = When::always) {
-    return Step{write, field, error, when, true};
+constexpr Step inner_cert(Writer write, Field field, Failure failure, When when = When::always) {
+    return Step{write, field, failure, when, true};
 }
-
-constexpr Message kMd5Error = message("Cannot write out MD5");
-constexpr Message kPeapError = message("Cannot write out PEAP");
-constexpr Message kCodeError = message("Cannot write out [%d] ", Arg::eap_type);
 
 // MD5, MSCHAPV2 and LEAP.
 constexpr Step kPlainMethodSteps[] = {
-    kIdentity, kPassword, eap_step(kMd5Error), kWiredBlock, kClose,
+    kIdentity, kPassword, eap_step(Failure::md5), kWiredBlock, kClose,
 };
 // The outer identity goes out before the tunnel exists, in place of the user
 // name; without one PEAP sends the user name, as before.
-constexpr Step kPeapOuterIdentity{Writer::outer_identity, Field::outer_identity,
-                                  message("Cannot write out Outer Identity"), When::present};
+constexpr Step kPeapOuterIdentity{Writer::outer_identity, Field::outer_identity, Failure::outer_identity,
+                                  When::present};
 constexpr Step kPeapSteps[] = {
-    kIdentity, kPassword, kPeapOuterIdentity, eap_step(kPeapError), kWiredBlock,
-    phase2(Inner::mschapv2, message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
+    kIdentity, kPassword, kPeapOuterIdentity, eap_step(Failure::peap), kWiredBlock,
+    phase2(Inner::mschapv2, Failure::mschapv2), kCaCert, kClose,
 };
 constexpr Step kTlsSteps[] = {
     kIdentity,
-    {Writer::password, Field::password, message("Cannot write out password [%s]", Arg::secret), When::present},
+    {Writer::password, Field::password, Failure::password_shown, When::present},
     kWiredBlock,
-    eap_step(kCodeError),
+    eap_step(Failure::code),
     kCaCert,
-    {Writer::client_cert, Field::client_cert, message("Cannot write out client_cert path info")},
-    {Writer::private_key, Field::private_key, message("Cannot write out private_key path info")},
-    {Writer::private_key_passwd, Field::private_key_passwd, message("Cannot write out private_key_passwd info")},
+    {Writer::client_cert, Field::client_cert, Failure::client_cert},
+    {Writer::private_key, Field::private_key, Failure::private_key},
+    {Writer::private_key_passwd, Field::private_key_passwd, Failure::private_key_passwd},
     kClose,
 };
 constexpr Step kTtlsPapSteps[] = {
-    kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(kPeapError),
-    phase2(Inner::pap, message("Cannot write out PAP inner EAP type")), kCaCert, kClose,
+    kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(Failure::peap), phase2(Inner::pap, Failure::pap),
+    kCaCert, kClose,
 };
 constexpr Step kTtlsMschapv2Steps[] = {
-    kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(kPeapError),
-    phase2(Inner::mschapv2, message("Cannot write out MSCHAPv2 inner EAP type")), kCaCert, kClose,
+    kIdentity, kPassword, kOuterIdentity, kWiredBlock, eap_step(Failure::peap),
+    phase2(Inner::mschapv2, Failure::mschapv2), kCaCert, kClose,
 };
 constexpr Step kTtlsTlsSteps[] = {
     kIdentity,
-    eap_step(kCodeError),
+    eap_step(Failure::code),
     kOuterIdentity,
     kWiredBlock,
-    phase2(Inner::tls, message("Cannot write out TLS inner EAP type")),
+    phase2(Inner::tls, Failure::tls),
     kCaCert,
-    inner_cert(Writer::ca_cert, Field::ca_cert, message("Cannot write out inner ca_cert path info"), When::present),
-    inner_cert(Writer::client_cert, Field::client_cert, message("Cannot write out inner client_cert path info")),
-    inner_cert(Writer::private_key, Field::private_key, message("Cannot write out inner private_key path info")),
-    inner_cert(Writer::private_key_passwd, Field::private_key_passwd,
-               message("Cannot write out inner private_key_passwd info")),
+    inner_cert(Writer::ca_cert, Field::ca_cert, Failure::inner_ca_cert, When::present),
+    inner_cert(Writer::client_cert, Field::client_cert, Failure::inner_client_cert),
+    inner_cert(Writer::private_key, Field::private_key, Failure::inner_private_key),
+    inner_cert(Writer::private_key_passwd, Field::private_key_passwd, Failure::inner_private_key_passwd),
     kClose,
 };
 
@@ -715,7 +762,7 @@ constexpr std::array<std::span<const Step>, 8> kMethodSteps = {
     kPlainMethodSteps, kTtlsPapSteps, kTtlsMschapv2Steps, kTtlsTlsSteps,
 };
 constexpr Step kRefusedMethod[] = {
-    {Writer::refuse, Field::none, message("EAP type [%d] is not supported!", Arg::eap_type)},
+    {Writer::refuse, Field::none, Failure::unsupported},
 };
 
 // By CF_IO_IFACE_Type code.
@@ -754,7 +801,8 @@ unsigned write_file(const Inputs &in, const char *path, std::initializer_list<st
         for (const Step &step : part) {
             if (!applies(step, in) || run(stream, in, step)) continue;
             out.abandon(tavrel::OnFailure::keep_previous);
-            say(logSpecError, step.error, in.text(step.field), in.number(step.error.arg));
+            const Message &failure = kFailures[static_cast<std::size_t>(step.failure)];
+            say(logSpecError, failure, in.text(step.field), in.number(failure.arg));
             return 0;
         }
     }

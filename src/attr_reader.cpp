@@ -14,11 +14,15 @@ AttrRecord read_attr(const AttrReadMessages &m, int32_t attr_id, int line) {
 
     SvcMonAttr *record = SvcMon_GetAttr(attr_id);
     if (!record) {
-        Log_SpecEntry(logSpecError, m.source, line, m.no_record, m.name);
+        Log_SpecEntry(logSpecError, m.source, line, "%s - NULL returned from SvcMon_GetAttr", m.name);
         return AttrRecord(nullptr, false);
     }
     if (record->attr_id != attr_id) {
-        Log_SpecEntry(logSpecError, m.source, line, m.mismatch, m.name, record->attr_id, attr_id);
+        if (m.mismatch)
+            Log_SpecEntry(logSpecError, m.source, line, m.mismatch, m.name, record->attr_id, attr_id);
+        else
+            Log_SpecEntry(logSpecError, m.source, line, "%s - Attribute returned (%d) does not equal one sent (%d)",
+                          m.name, record->attr_id, attr_id);
         return AttrRecord(record, false);
     }
     if (record->type == m.type) return AttrRecord(record, true);
@@ -38,7 +42,7 @@ AttrRecord read_attr(const AttrReadMessages &m, int32_t attr_id, int line) {
 
 bool refuse_null_output(const AttrReadMessages &m, const void *output, int line) {
     if (output) return false;
-    Log_SpecEntry(logSpecError, m.source, line, m.null_output, m.name);
+    Log_SpecEntry(logSpecError, m.source, line, "%s - NULL output buffer passed", m.name);
     return true;
 }
 

@@ -24,15 +24,13 @@ struct AttrReadMessages {
     int32_t type;        // the type the reader takes the value from
     // Logged at logSpecLibInfo before asking, with the attribute id; null for none.
     const char *announce = nullptr;
-    const char *no_record = "%s - NULL returned from SvcMon_GetAttr";
-    // With the id in the record, then the id asked for.
-    const char *mismatch = "%s - Attribute returned (%d) does not equal one sent (%d)";
+    // With the id in the record, then the id asked for; null for the usual
+    // "%s - Attribute returned (%d) does not equal one sent (%d)".
+    const char *mismatch = nullptr;
     // Type 3; a %d in it takes the service monitor's code.
     const char *error_type = nullptr;
     // Any other type; a %d in it takes the attribute id asked for.
     const char *invalid_type = nullptr;
-    // A null output pointer, refused before anything is asked.
-    const char *null_output = "%s - NULL output buffer passed";
     // Set by checked(): whether the type messages take their number.
     bool error_takes_code = false;
     bool invalid_takes_id = false;
@@ -77,9 +75,8 @@ consteval AttrReadMessages checked(AttrReadMessages m) {
     if (!m.error_type || !m.invalid_type) attr_format::does_not_match_its_arguments();
     m.error_takes_code = takes(m.error_type, "sd");
     m.invalid_takes_id = takes(m.invalid_type, "sd");
-    const bool ok = (!m.announce || takes(m.announce, "d")) && takes(m.no_record, "s") && takes(m.mismatch, "sdd") &&
-                    (m.error_takes_code || takes(m.error_type, "s")) &&
-                    (m.invalid_takes_id || takes(m.invalid_type, "s")) && takes(m.null_output, "s");
+    const bool ok = (!m.announce || takes(m.announce, "d")) && (!m.mismatch || takes(m.mismatch, "sdd")) &&
+                    (m.error_takes_code || takes(m.error_type, "s")) && (m.invalid_takes_id || takes(m.invalid_type, "s"));
     if (!ok) attr_format::does_not_match_its_arguments();
     return m;
 }
