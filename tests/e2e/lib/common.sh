@@ -28,17 +28,35 @@ stop_pid() {
 }
 
 cleanup() {
-  local i entry ns pid
+  local i entry ns pid pids
   trap - EXIT INT TERM HUP
+  # Everything running in our namespaces now, helpers included: waited for
+  # below until it is gone from the process table (a helper whose server
+  # ended is reaped by init, not by us).
+  local everything=""
+  for ns in "${NAMESPACES[@]}"; do everything+=" $(ip netns pids "$ns" 2>/dev/null | tr '\n' ' ')"; done
   for ((i = ${#STARTED[@]} - 1; i >= 0; i--)); do
     entry=${STARTED[$i]}
     stop_pid "${entry%% *}" "${entry#* }"
   done
   for ns in "${NAMESPACES[@]}"; do
     # Whatever still runs inside a namespace of ours was started by us (the
-    # helpers a server forks, such as smbd's): end it by its PID.
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+    # helpers a server forks, such as smbd's): end it by its PID, and wait
+    # until it is gone.
+    for ((i = 0; i < 50; i++)); do
+      pids=$(ip netns pids "$ns" 2>/dev/null)
+      [ -z "$pids" ] && break
+      for pid in $pids; do kill -TERM "$pid" 2>/dev/null; done
+      [ $i -ge 30 ] && for pid in $pids; do kill -KILL "$pid" 2>/dev/null; done
+      sleep 0.1
+    done
     ip netns del "$ns" 2>/dev/null
+  done
+  for ((i = 0; i < 50; i++)); do
+    pids=""
+    for pid in $everything; do [ -d "/proc/$pid" ] && pids+=" $pid"; done
+    [ -z "$pids" ] && break
+    sleep 0.1
   done
   rm -rf "$WORK"
   rm -f "$E2E_DIR/netns" "$E2E_DIR/pids"
@@ -87,6 +105,18 @@ wait_for() {
       grep -qE -- "$regex" "$file" 2>/dev/null
       return
     fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# wait_listening NAMESPACE PORT [SECONDS [PID]]: until a TCP socket listens
+# on PORT there.
+wait_listening() {
+  local ns=$1 port=$2 seconds=${3:-10} pid=${4:-} i
+  for ((i = 0; i < seconds * 10; i++)); do
+    [ -n "$(ip netns exec "$ns" ss -Hltn "sport = :$port" 2>/dev/null)" ] && return 0
+    [ -n "$pid" ] && ! running "$pid" && return 1
     sleep 0.1
   done
   return 1
