@@ -5,7 +5,7 @@ ASAN_BUILD ?= build/asan
 TARGET_BUILD ?= build/ppc
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build demo test test-native test-asan test-target clean
+.PHONY: all deps build demo test test-native e2e test-asan test-target clean
 
 all: build
 
@@ -19,10 +19,17 @@ build: deps
 demo: build
 	scripts/demo $(BUILD)/tavrel
 
-test: test-native test-asan test-target
+test: test-native e2e test-asan test-target
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Real sign-ins: each file against real servers in network namespaces
+# (needs root); tests/e2e/run prints one line per scenario.
+e2e: build
+	tests/e2e/run -c
+	scripts/e2e-deps
+	tests/e2e/run -t $(BUILD)/tavrel
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DTAVREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS) >/dev/null

@@ -13,6 +13,7 @@ ROOT=$WORK/root                     # the tool's -r: where the generated files l
 mkdir -p "$ROOT"
 STARTED=()                          # "PID NAME" of every server and client started
 NAMESPACES=()
+AFTERWARDS=()                       # commands to undo once the namespaces are gone
 
 # Ends a process this scenario started, by its PID, and only while it still
 # runs the program it was started as (a PID can be reused).
@@ -52,6 +53,7 @@ cleanup() {
     done
     ip netns del "$ns" 2>/dev/null
   done
+  for entry in "${AFTERWARDS[@]}"; do eval "$entry"; done
   for ((i = 0; i < 50; i++)); do
     pids=""
     for pid in $everything; do [ -d "/proc/$pid" ] && pids+=" $pid"; done

@@ -22,8 +22,9 @@ smbd_start() {
   SMB_NS=$(ns_name smb)
   SHARE_DIR=$WORK/share
   chmod 0711 "$WORK"   # smbd works in the share as the user's Unix account
-  mkdir -p "$dir"/{private,lock,state,cache,pid,ncalrpc} "$SHARE_DIR"
+  mkdir -p "$dir"/{private,lock,state,cache,pid,ncalrpc,usershares} "$SHARE_DIR"
   chmod 0777 "$SHARE_DIR"
+  chmod 1755 "$dir/usershares"   # smbd reads usershares only from a directory like this
   SMBD_LOG=$(server_log smbd)
   cat >"$dir/smb.conf" <<EOF
 [global]
@@ -41,10 +42,11 @@ smbd_start() {
 	pid directory = $dir/pid
 	ncalrpc dir = $dir/ncalrpc
 	log file = $SMBD_LOG
-	log level = 2 auth_audit:3
+	log level = 3 auth_audit:3
 	load printers = no
 	printcap name = /dev/null
 	disable spoolss = yes
+	usershare path = $dir/usershares
 [$SHARE]
 	path = $SHARE_DIR
 	read only = no
@@ -80,8 +82,8 @@ smbd_auth() { last_line "$SMBD_LOG" '^ *Auth: ' | compact_auth; }
 # Why smbd refused: its most telling line.
 smbd_reason() {
   local regex line
-  for regex in 'NOT PERMITTED' 'FAILED with error' "couldn't find service" 'NT_STATUS_[A-Z_]+'; do
-    line=$(last_line "$SMBD_LOG" "$regex")
+  for regex in 'NOT PERMITTED' 'FAILED with error' 'failed to find service' 'status \[NT_STATUS_[A-Z_]+\]'; do
+    line=$(grep -E -- "$regex" "$SMBD_LOG" 2>/dev/null | grep -v 'NT_STATUS_OK' | tail -n 1)
     [ -n "$line" ] && break
   done
   echo "${line:-nothing logged}" | sed -E 's/^ +//' | compact_auth

@@ -2,8 +2,10 @@
  * service file from a private directory instead of /etc/pam.d:
  *   tvr-pam-stack CONFDIR SERVICE USER
  * prints "auth CODE NAME" and "account CODE NAME" (Linux-PAM's result and its
- * text); exits 0 when both calls could be made. */
+ * text); exits 0 when both calls could be made. What Linux-PAM logs about the
+ * file (an illegal line, a module it cannot load) goes to standard error too. */
 #include <stdio.h>
+#include <syslog.h>
 
 #include <security/pam_appl.h>
 
@@ -18,6 +20,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: %s CONFDIR SERVICE USER\n", argv[0]);
         return 2;
     }
+    openlog("tvr-pam-stack", LOG_PERROR, LOG_AUTHPRIV);
     const struct pam_conv conv = {no_conversation, NULL};
     pam_handle_t *pamh = NULL;
     int rc = pam_start_confdir(argv[2], argv[3], &conv, argv[1], &pamh);
