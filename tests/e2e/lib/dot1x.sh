@@ -17,7 +17,8 @@ eap_users() { cat >"$WORK/eap_user"; }
 radius_users() { cat >"$WORK/radius_users"; }
 
 # FreeRADIUS's own configuration directory: one client (hostapd on
-# 127.0.0.1), EAP-MD5, the users file; logs to standard output.
+# 127.0.0.1), EAP-MD5 and PEAP with MSCHAPv2 inside (through the usual
+# inner-tunnel virtual server), the users file; logs to standard output.
 radius_config() {
   local dir=$WORK/raddb
   mkdir -p "$dir/log" "$dir/run"
@@ -57,9 +58,39 @@ modules {
 		max_sessions = 16
 		md5 {
 		}
+		tls-config tls-common {
+			private_key_file = $PKI/server.key
+			certificate_file = $PKI/server.pem
+			ca_file = $PKI/ca.pem
+			tls_min_version = "1.2"
+		}
+		peap {
+			tls = tls-common
+			default_eap_type = mschapv2
+			virtual_server = inner-tunnel
+		}
+		mschapv2 {
+		}
+	}
+	mschap {
 	}
 	files {
 		filename = $WORK/radius_users
+	}
+}
+server inner-tunnel {
+	authorize {
+		eap {
+			ok = return
+		}
+		files
+		mschap
+	}
+	authenticate {
+		Auth-Type MSCHAP {
+			mschap
+		}
+		eap
 	}
 }
 server default {
@@ -189,7 +220,9 @@ dot1x_sign_in() {
   esac
   if [ $radius = 1 ]; then
     grep -q 'Sent Access-Accept' "$radius_log" || fail "CTRL-EVENT-EAP-SUCCESS without FreeRADIUS's Access-Accept"
-    pass "CTRL-EVENT-EAP-SUCCESS with $used; FreeRADIUS: $(first_line "$radius_log" 'Sent Access-Accept' | sed -E 's/^\([0-9]+\) //; s/ from .*//')"
+    local logins
+    logins=$(grep -E 'Login OK: ' "$radius_log" | sed -E 's/^\([0-9]+\) +//; s/ \(from client .* via TLS tunnel\)/ inside the tunnel/; s/ \(from client .*\)$//' | paste -sd';' - | sed 's/;/; /g')
+    pass "CTRL-EVENT-EAP-SUCCESS with $used; FreeRADIUS: $logins; $(first_line "$radius_log" 'Sent Access-Accept' | sed -E 's/^\([0-9]+\) //; s/ from .*//')"
   fi
   # The names hostapd's EAP server was given, outer first (the ASCII column
   # of its hexdumps).
