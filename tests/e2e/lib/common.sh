@@ -74,7 +74,7 @@ pass() { result PASS "$*"; exit 0; }
 fail() { result FAIL "$*"; exit 1; }
 skip() { result SKIP "$*"; exit 77; }
 
-# A network namespace of this scenario, loopback up; prints its name.
+# A network namespace of this scenario, loopback up (ns_name ROLE gives its name).
 netns_new() {
   local ns=$E2E_TAG-$E2E_ID-$1
   ip netns add "$ns" || fail "cannot create network namespace $ns"
