@@ -13,7 +13,7 @@ CLANG_CXX ?= clang++-16
 CMAKE_FLAGS ?=
 export JOBS BUILD RELEASE_BUILD CLANG_BUILD CLANG_C CLANG_CXX CMAKE_FLAGS
 
-.PHONY: all deps deps-clang build demo test test-native test-asan test-target test-release test-clang \
+.PHONY: all deps deps-clang build demo test test-native e2e test-asan test-target test-release test-clang \
         test-matrix test-package clean
 
 all: build
@@ -33,11 +33,18 @@ demo: build
 
 # test-package last, also under make -j: it installs the native and the
 # device's builds that the parts before it make.
-test: test-native test-asan test-target test-release test-clang
+test: test-native e2e test-asan test-target test-release test-clang
 	$(MAKE) test-package
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Real sign-ins: each file against real servers in network namespaces
+# (needs root); tests/e2e/run prints one line per scenario.
+e2e: build
+	tests/e2e/run -c
+	scripts/e2e-deps
+	tests/e2e/run -t $(BUILD)/tavrel
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DTAVREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS) >/dev/null
