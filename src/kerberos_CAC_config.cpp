@@ -51,6 +51,9 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
         TLOG(logSpecError, "%s - Error opening file %s", kName, kPkinitConf);
         return 0;
     }
+    // In capitals like the realm's entry: a lower-case default realm would
+    // name no entry, and kinit could find no KDC for it.
+    upcase(realm);
     tavrel::put_texts(file, {"[logging]\n\tdefault = FILE:/var/log/krb5libs.log\n\n"
                       "[libdefaults]\n\tdefault_realm = ",
                       realm,
@@ -60,7 +63,6 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
                       "\n\tticket_lifetime = 19h"
                       "\n\tforwardable = yes"
                       "\n\n[realms]\n\t"});
-    upcase(realm);
     std::array<char, 12> digits;
     const std::string_view port_text = tavrel::decimal(port, digits);
     tavrel::put_texts(file, {realm, " = {\n\t\tkdc = ", kdc, ":", port_text, "\n\t\tadmin_server = ", kdc, ":",

@@ -210,12 +210,18 @@ bool choose_default_realm(std::span<char> realm) {
     return false;
 }
 
-// What the three caller-driven builders write before their realm entry.
+// What the three caller-driven builders write before their realm entry. The
+// default realm is written as its entry's header is, in capitals: a realm
+// given in lower case would otherwise name no [realms] entry, and the
+// Kerberos library could find no KDC for it.
 void write_caller_start(FILE *file, const char *realm) {
     sm_set_current_realm_name(TAVREL_NO_NAME);
+    std::array<char, TAVREL_REALM_SIZE> upper{};
+    tavrel::copy_text(upper, tavrel::view(realm));
+    upcase(upper.data());
     tavrel::put_text(file, "[libdefaults]\n");
     cf_write_out_kerberos_encrypt_types(file);
-    tavrel::put_texts(file, {"\tdefault_realm = ", realm, "\n\n[realms]\n"});
+    tavrel::put_texts(file, {"\tdefault_realm = ", upper.data(), "\n\n[realms]\n"});
 }
 
 // Puts the file in place; a failure is logged by the helper, with the line

@@ -143,6 +143,15 @@ TEST_P(Krb5Build, LeavesTheExpectedFileRealmAndMessages) {
               c.file == F::removed ? std::nullopt : std::optional(c.file == F::kept ? kPrevious : written));
     EXPECT_EQ(read(kFixed[!smart_card]), kPrevious);
     EXPECT_STREQ(sm_get_current_realm_name(), c.realm);
+    // A file built from a caller's realm names, as its default, the realm
+    // of its one entry, in that entry's case (whatever case the caller gave).
+    const bool from_caller = smart_card || (c.realm && std::string_view(c.realm) == kNoName);
+    if (from_caller && c.file == F::written) {
+        const std::string key = "\tdefault_realm = ";
+        const std::size_t at = written.find(key) + key.size();
+        const std::string realm = written.substr(at, written.find('\n', at) - at);
+        EXPECT_NE(written.find("\n\t" + realm + " = {"), std::string::npos) << realm;
+    }
     for (const std::string &m : c.messages)
         EXPECT_EQ(std::ranges::count_if(logs(), [&](const auto &r) { return r.message.find(m) != m.npos; }), 1) << m;
 }
