@@ -109,7 +109,6 @@ bool filing() {
 
 constexpr char kWireless[] = CF_IO_WIRELESS_CONF_PATH;
 constexpr char kWirelessOpenError[] = "Error opening file " CF_IO_WIRELESS_CONF_PATH;
-constexpr char kKrb5OpenError[] = " - Error opening file /etc/krb5.conf";
 
 const std::vector<Builder> &builders() {
     static const std::vector<Builder> all = {
