@@ -82,7 +82,7 @@ struct RecordCounts {
     std::size_t outstanding() const { return handed_out - freed; }
 };
 RecordCounts svcmon_counts();
-std::vector<int32_t> svcmon_requests();  // ids asked for, in order, since the last reset
+std::vector<int32_t> svcmon_requests();  // ids asked for, in order, since the last reset (the first 4,096)
 
 // ---- Data store and notification -----------------------------------------------
 

@@ -5,7 +5,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
+#include <array>
 #include <cstdlib>
+#include <optional>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -19,6 +21,8 @@ namespace host {
 
 namespace {
 
+constexpr std::size_t kMaxName = 255;
+
 // A name as the lookup compares it: up to its first NUL, ASCII letters in
 // lower case (strcasecmp in the C locale, which the host never leaves).
 std::string folded(std::string_view name) {
@@ -28,14 +32,31 @@ std::string folded(std::string_view name) {
     return key;
 }
 
+// The same, into a buffer of the caller's, for a lookup that allocates
+// nothing; nullopt for a text longer than any name, which no entry matches.
+std::optional<std::string_view> folded(const char *name, std::array<char, kMaxName + 1> &buffer) {
+    const std::size_t length = strnlen(name, buffer.size());
+    if (length == buffer.size()) return std::nullopt;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = name[i];
+        buffer[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return std::string_view(buffer.data(), length);
+}
+
+// Lets the table be searched by a string_view.
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 std::mutex g_mutex;
 // The hosts table by folded name, so a lookup is one hash whatever the size
 // of the table. Names that fold alike keep the address of the last in the
 // table's order, as a scan of the table that kept its last match would.
-std::optional<std::unordered_map<std::string, std::string>> g_hosts;
+using HostTable = std::unordered_map<std::string, std::string, NameHash, std::equal_to<>>;
+std::optional<HostTable> g_hosts;
 bool g_brackets_fail = false;
-
-constexpr std::size_t kMaxName = 255;
 
 // Length of text up to limit + 1, so an over-long text is never read whole.
 std::size_t bounded_length(const char *text, std::size_t limit) { return strnlen(text, limit + 1); }
@@ -64,9 +85,10 @@ bool is_name(const char *text) {
 }
 
 // Writes an address answer of at most IPU_MAX_ADDRESS_TEXT characters.
-int answer(const std::string &address, char *buffer) {
+int answer(std::string_view address, char *buffer) {
     if (address.size() > IPU_MAX_ADDRESS_TEXT) return 0;
-    std::memcpy(buffer, address.c_str(), address.size() + 1);
+    std::memcpy(buffer, address.data(), address.size());
+    buffer[address.size()] = '\0';
     return 1;
 }
 
@@ -76,15 +98,16 @@ int resolve(const char *hostname, char *buffer, int family) {
         std::lock_guard lock(g_mutex);
         if (g_hosts) {
             // Only the listed names resolve; an address stands for itself.
-            std::string address;
+            const char *address = nullptr;
+            std::array<char, kMaxName + 1> key;
             if (is_address(hostname, AF_INET) || is_address(hostname, AF_INET6)) {
                 address = hostname;
-            } else if (const auto found = g_hosts->find(folded(hostname)); found != g_hosts->end()) {
-                address = found->second;
+            } else if (const auto name = folded(hostname, key)) {
+                if (const auto found = g_hosts->find(*name); found != g_hosts->end()) address = found->second.c_str();
             }
-            if (address.empty()) return 0;
-            if (family == AF_INET && !is_address(address.c_str(), AF_INET)) return 0;
-            return answer(address, buffer);
+            if (address == nullptr || address[0] == '\0') return 0;
+            if (family == AF_INET && !is_address(address, AF_INET)) return 0;
+            return answer(std::string_view(address, bounded_length(address, IPU_MAX_ADDRESS_TEXT)), buffer);
         }
     }
     addrinfo hints{};
@@ -110,7 +133,7 @@ int resolve(const char *hostname, char *buffer, int family) {
 }  // namespace
 
 void hosts_set(std::optional<std::map<std::string, std::string>> hosts) {
-    std::optional<std::unordered_map<std::string, std::string>> index;
+    std::optional<HostTable> index;
     if (hosts) {
         index.emplace(hosts->size());
         for (auto &[name, address] : *hosts) (*index)[folded(name)] = std::move(address);

@@ -108,9 +108,11 @@ void reset_logger() { log_clear(); }
 }  // namespace host
 
 int Log_SpecEntry(int level, const char *source, int line, const char *format, ...) {
+    const bool captured = host::g_capture.load(std::memory_order_relaxed);
+    // A quiet logger that keeps nothing has nothing to look up either.
+    if (!captured && host::g_echo.load(std::memory_order_relaxed) == host::Echo::Quiet) return 0;
     const host::Level record_level = host::level_of(level);
     const bool shown = host::echoed(record_level);
-    const bool captured = host::g_capture.load(std::memory_order_relaxed);
     if (!shown && !captured) return 0;
     va_list args;
     va_start(args, format);

@@ -5,6 +5,8 @@
 #include <net/if.h>
 #include <netinet/in.h>
 
+#include <array>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -45,9 +47,10 @@ std::optional<int> g_fips;
 
 // Copies text with its NUL into a buffer of `size` bytes; false (buffer
 // untouched) when it does not fit.
-bool copy_fitting(const std::string &text, char *buffer, std::size_t size) {
+bool copy_fitting(std::string_view text, char *buffer, std::size_t size) {
     if (text.size() + 1 > size) return false;
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    std::memcpy(buffer, text.data(), text.size());
+    buffer[text.size()] = '\0';
     return true;
 }
 
@@ -185,13 +188,16 @@ int Cfg_GetAttrValue(const char *key, char *buffer, int size) {
     const auto found = g_config.find(std::string_view(key));
     if (found == g_config.end()) return 1;
     // Every value has a text form, as a device's config server shows it.
-    std::string text;
-    if (const bool *b = std::get_if<bool>(&found->second))
+    std::array<char, 24> number{};
+    std::string_view text;
+    if (const bool *b = std::get_if<bool>(&found->second)) {
         text = *b ? "true" : "false";
-    else if (const int64_t *i = std::get_if<int64_t>(&found->second))
-        text = std::to_string(*i);
-    else
+    } else if (const int64_t *i = std::get_if<int64_t>(&found->second)) {
+        const auto end = std::to_chars(number.data(), number.data() + number.size(), *i).ptr;
+        text = std::string_view(number.data(), static_cast<std::size_t>(end - number.data()));
+    } else {
         text = std::get<std::string>(found->second);
+    }
     return copy_fitting(text, buffer, static_cast<std::size_t>(size)) ? 0 : 3;
 }
 

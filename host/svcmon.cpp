@@ -1,7 +1,9 @@
 // The host service monitor: attributes kept in memory by id. Every record
-// handed out is a fresh allocation the caller must return exactly once; the
-// counts let tests prove it, and a real free lets the sanitizers catch any
-// use of a record after it was returned.
+// handed out must be returned exactly once; the counts let tests prove it.
+// Returned records are kept for reuse, so a build allocates nothing here once
+// warm; under AddressSanitizer they are really freed, so that any use of a
+// record after it was returned is caught.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +22,22 @@ struct Outstanding {
     std::string text;
 };
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kReuseRecords = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kReuseRecords = false;
+#else
+constexpr bool kReuseRecords = true;
+#endif
+#else
+constexpr bool kReuseRecords = true;
+#endif
+
+// The ids asked for are kept up to this many since the last reset: enough for
+// any test, and a long-running caller does not grow the list without end.
+constexpr std::size_t kMaxRequests = 4096;
+
 struct Callback {
     void (*callback)(uint32_t);
 };
@@ -29,7 +47,10 @@ std::map<int32_t, RawAttr> g_attrs;
 std::map<int, int> g_init_results;
 std::vector<Registration> g_registrations;
 std::map<int, Callback> g_callbacks;  // the latest successful registration per class
-std::map<const SvcMonAttr *, std::unique_ptr<Outstanding>> g_outstanding;
+// Records out at any time are few: a list is searched faster than a tree is
+// kept, and keeps its room.
+std::vector<std::unique_ptr<Outstanding>> g_outstanding;
+std::vector<std::unique_ptr<Outstanding>> g_spare;  // returned, for reuse
 std::vector<std::unique_ptr<Outstanding>> g_forgotten;  // out at a reset: kept valid, no longer counted
 RecordCounts g_counts;
 std::vector<int32_t> g_requests;
@@ -113,7 +134,7 @@ void reset_svcmon() {
     g_callbacks.clear();
     // Records still out are forgotten, not freed: a late SvcMon_Free of one
     // counts as a bad free, and the memory stays valid for a careless caller.
-    for (auto &entry : g_outstanding) g_forgotten.push_back(std::move(entry.second));
+    for (auto &entry : g_outstanding) g_forgotten.push_back(std::move(entry));
     g_outstanding.clear();
     g_counts = {};
     g_requests.clear();
@@ -136,12 +157,19 @@ int SvcMon_Init(int svc_class, SvcMonCallback callback, uint32_t handle) {
 SvcMonAttr *SvcMon_GetAttr(int32_t attr_id) {
     using namespace host;
     std::lock_guard lock(g_mutex);
-    g_requests.push_back(attr_id);
+    if (g_requests.size() < kMaxRequests) g_requests.push_back(attr_id);
     const auto found = g_attrs.find(attr_id);
     if (found == g_attrs.end()) return nullptr;
     const RawAttr &attr = found->second;
-    auto out = std::make_unique<Outstanding>();
-    out->text = attr.text;
+    std::unique_ptr<Outstanding> out;
+    if (g_spare.empty()) {
+        out = std::make_unique<Outstanding>();
+    } else {
+        out = std::move(g_spare.back());
+        g_spare.pop_back();
+        out->record = SvcMonAttr{};
+    }
+    out->text.assign(attr.text);  // reuses the room a returned record had
     out->record.attr_id = attr.echo_id.value_or(attr_id);
     out->record.type = attr.type;
     if (is_text_type(attr.type))
@@ -150,7 +178,7 @@ SvcMonAttr *SvcMon_GetAttr(int32_t attr_id) {
         out->record.value.integer = attr.integer;
     out->record.port = attr.port;
     SvcMonAttr *record = &out->record;
-    g_outstanding.emplace(record, std::move(out));
+    g_outstanding.push_back(std::move(out));
     ++g_counts.handed_out;
     return record;
 }
@@ -158,12 +186,16 @@ SvcMonAttr *SvcMon_GetAttr(int32_t attr_id) {
 int SvcMon_Free(SvcMonAttr *record) {
     using namespace host;
     std::lock_guard lock(g_mutex);
-    const auto found = g_outstanding.find(record);
-    if (found == g_outstanding.end()) {  // null, a double free, or never ours
+    const auto found = std::find_if(g_outstanding.begin(), g_outstanding.end(),
+                                    [record](const auto &out) { return &out->record == record; });
+    if (record == nullptr || found == g_outstanding.end()) {  // null, a double free, or never ours
         ++g_counts.bad_frees;
         return -1;
     }
-    g_outstanding.erase(found);
+    std::unique_ptr<Outstanding> out = std::move(*found);
+    *found = std::move(g_outstanding.back());
+    g_outstanding.pop_back();
+    if (kReuseRecords) g_spare.push_back(std::move(out));
     ++g_counts.freed;
     return 0;
 }

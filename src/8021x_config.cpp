@@ -121,7 +121,7 @@ constexpr Family kKeys{
 // glibc's fwrite reports a failed write of an unbuffered stream as a whole
 // item written.
 bool put(FILE *stream, std::string_view text) {
-    return fwrite(text.data(), text.size(), 1, stream) == 1 && !ferror(stream);
+    return !text.empty() && tavrel::write_text(stream, text.data(), text.size()) == text.size() && !ferror(stream);
 }
 
 bool put_fixed(FILE *stream, const Family &family, std::string_view text) {

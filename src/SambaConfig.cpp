@@ -97,7 +97,9 @@ void write_server(SambaConfig &config, FILE *stream, const char *server, int res
 }  // namespace
 
 size_t SambaConfig::fwrite(const void *buffer, unsigned size, unsigned count, FILE *stream) {
-    return ::fwrite(buffer, size, count, stream);
+    if (!buffer || !stream || size == 0) return 0;
+    const std::size_t bytes = static_cast<std::size_t>(size) * count;
+    return tavrel::write_text(stream, static_cast<const char *>(buffer), bytes) / size;
 }
 
 // Writing ("w") renders the text in memory; fclose puts it in place whole,

@@ -51,9 +51,12 @@ struct Render {
     const char *shown = nullptr;
     Secrecy secrecy = Secrecy::normal;
     Way way = Way::replace;
+    mode_t mode = 0;                 // what the new file gets
+    int temporary = -1;              // the temporary file, open from the render's start
     int line = 0;                    // where the render began, for a close nobody reports on
-    std::array<char, PATH_MAX> target{};   // the file finally named, links followed
-    std::array<char, PATH_MAX> scratch{};  // a link's text, the directory, the temporary file
+    std::array<char, PATH_MAX> target{};     // the file finally named, links followed
+    std::array<char, PATH_MAX> scratch{};    // a link's text, the directory
+    std::array<char, PATH_MAX> temp_name{};  // the temporary file's name
 };
 
 constinit Render g_render;
@@ -77,13 +80,14 @@ bool directory_of(std::string_view path, std::span<char> out) {
     return copy_text(out, slash == 0 ? std::string_view("/") : path.substr(0, slash));
 }
 
-// Follows links at the end of path to the file they finally name, in place.
-// A name that does not exist yet is where the file will be made. False, with
-// errno, for a loop of links or a path that does not fit.
-bool follow_links(std::span<char> path, std::span<char> scratch) {
+// Follows links at the end of path to the file they finally name, in place,
+// and tells what stands there (st, exists). A name that does not exist yet is
+// where the file will be made. False, with errno, for a loop of links or a
+// path that does not fit.
+bool follow_links(std::span<char> path, std::span<char> scratch, struct stat &st, bool &exists) {
     for (int hops = 0;; ++hops) {
-        struct stat st;
-        if (lstat(path.data(), &st) != 0) return errno == ENOENT;
+        exists = lstat(path.data(), &st) == 0;
+        if (!exists) return errno == ENOENT;
         if (!S_ISLNK(st.st_mode)) return true;
         if (hops == kMaxLinks) {
             errno = ELOOP;
@@ -115,44 +119,6 @@ bool follow_links(std::span<char> path, std::span<char> scratch) {
 
 bool writable(const char *path) { return faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0; }
 
-bool is_regular(const char *path) {
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// How the target can be replaced, or false (errno) when it cannot: a
-// directory at its path, or neither its directory nor the file writable.
-bool choose_way(const char *target, std::span<char> scratch, Way &way) {
-    struct stat st;
-    const bool exists = stat(target, &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
-        return false;
-    }
-    if (!directory_of(target, scratch)) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
-    if (faccessat(AT_FDCWD, scratch.data(), W_OK | X_OK, AT_EACCESS) == 0) {
-        way = Way::replace;
-        return true;
-    }
-    const int directory_error = errno;
-    if (exists && S_ISREG(st.st_mode) && writable(target)) {
-        way = Way::in_place;
-        return true;
-    }
-    errno = directory_error;
-    return false;
-}
-
-mode_t mode_for(const char *target, Secrecy secrecy) {
-    if (secrecy == Secrecy::secret) return kSecretMode;
-    struct stat st;
-    if (stat(target, &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
-    return kNewFileMode;
-}
-
 bool write_all(int fd, std::string_view bytes, off_t offset) {
     while (!bytes.empty()) {
         const ssize_t n = pwrite(fd, bytes.data(), bytes.size(), offset);
@@ -177,25 +143,43 @@ void sync_directory(const char *target, std::span<char> scratch) {
     close(fd);
 }
 
+// Closes and removes the render's temporary file, if it has one.
+void discard_temporary() {
+    Render &r = g_render;
+    if (r.temporary < 0) return;
+    close(r.temporary);
+    unlink(r.temp_name.data());
+    r.temporary = -1;
+}
+
 // Ends a failed step: logs it, closes fd, removes the temporary file.
-bool fail(int line, const char *operation, int fd, const char *temp) {
+bool fail(int line, const char *operation, int fd) {
     const int error = errno;
     if (fd >= 0) close(fd);
-    if (temp) unlink(temp);
+    discard_temporary();
     log_error(line, operation, error);
     return false;
 }
 
-// A temporary file in the target's directory, exclusively created (so it
-// never follows a link), then renamed over the target.
-bool replace_through_temporary(int line, int fd, std::string_view text) {
+// The temporary file, made when the render began exclusively (so it never
+// follows a link) in the target's directory, renamed over the target.
+bool replace_through_temporary(int line, std::string_view text) {
     Render &r = g_render;
-    const char *temp = r.scratch.data();
-    if (fchmod(fd, mode_for(r.target.data(), r.secrecy)) != 0) return fail(line, "set the mode of", fd, temp);
-    if (!write_all(fd, text, 0)) return fail(line, "write", fd, temp);
-    if (fsync(fd) != 0) return fail(line, "sync", fd, temp);
-    if (close(fd) != 0) return fail(line, "close", -1, temp);
-    if (rename(temp, r.target.data()) != 0) return fail(line, "replace", -1, temp);
+    const int fd = r.temporary;
+    if (fchmod(fd, r.mode) != 0) return fail(line, "set the mode of", -1);
+    if (!write_all(fd, text, 0)) return fail(line, "write", -1);
+    if (fsync(fd) != 0) return fail(line, "sync", -1);
+    r.temporary = -1;
+    if (close(fd) != 0) {
+        unlink(r.temp_name.data());
+        return fail(line, "close", -1);
+    }
+    if (rename(r.temp_name.data(), r.target.data()) != 0) {
+        const int error = errno;
+        unlink(r.temp_name.data());
+        errno = error;
+        return fail(line, "replace", -1);
+    }
     sync_directory(r.target.data(), r.scratch);
     return true;
 }
@@ -205,14 +189,14 @@ bool replace_through_temporary(int line, int fd, std::string_view text) {
 bool write_in_place(int line, std::string_view text) {
     Render &r = g_render;
     const int fd = ::open(r.target.data(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return fail(line, "open", -1, nullptr);
-    if (r.secrecy == Secrecy::secret && fchmod(fd, kSecretMode) != 0) return fail(line, "set the mode of", fd, nullptr);
+    if (fd < 0) return fail(line, "open", -1);
+    if (r.secrecy == Secrecy::secret && fchmod(fd, kSecretMode) != 0) return fail(line, "set the mode of", fd);
     // Written over the old text before it is cut to length, so a full disk
     // finds the old blocks already there.
     if (!write_all(fd, text, 0) || ftruncate(fd, static_cast<off_t>(text.size())) != 0)
-        return fail(line, "write", fd, nullptr);
-    if (fsync(fd) != 0) return fail(line, "sync", fd, nullptr);
-    if (close(fd) != 0) return fail(line, "close", -1, nullptr);
+        return fail(line, "write", fd);
+    if (fsync(fd) != 0) return fail(line, "sync", fd);
+    if (close(fd) != 0) return fail(line, "close", -1);
     return true;
 }
 
@@ -225,25 +209,43 @@ bool temporary_name(const char *target, std::span<char> out) {
     return copy_text(out, dir) && append_text(out, "/.") && append_text(out, base) && append_text(out, ".XXXXXX");
 }
 
+// Makes ready to replace the target, or false (errno) when it cannot be: a
+// directory at its path, or neither its directory nor the file writable.
+// The temporary file is made now, where it doubles as the test that the
+// directory takes a new file.
+bool prepare_target(const struct stat &st, bool exists) {
+    Render &r = g_render;
+    if (exists && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    r.mode = r.secrecy == Secrecy::secret ? kSecretMode
+             : exists && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
+                                              : kNewFileMode;
+    if (!temporary_name(r.target.data(), r.temp_name)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    r.temporary = mkostemp(r.temp_name.data(), O_CLOEXEC);
+    if (r.temporary >= 0) {
+        r.way = Way::replace;
+        return true;
+    }
+    // The directory takes no new file (not writable, or a read-only mount):
+    // the file itself may still be written.
+    const int error = errno;
+    if (exists && S_ISREG(st.st_mode) && writable(r.target.data())) {
+        r.way = Way::in_place;
+        return true;
+    }
+    errno = error;
+    return false;
+}
+
 bool put_in_place(int line) {
     Render &r = g_render;
     const std::string_view text(r.text.data(), r.used);
-    if (r.way == Way::replace) {
-        if (!temporary_name(r.target.data(), r.scratch)) {
-            errno = ENAMETOOLONG;
-            return fail(line, "create a temporary file for", -1, nullptr);
-        }
-        const int fd = mkostemp(r.scratch.data(), O_CLOEXEC);
-        if (fd >= 0) return replace_through_temporary(line, fd, text);
-        // The directory looked writable but takes no new file (a read-only
-        // mount): the file itself may still be written.
-        const int error = errno;
-        if (!is_regular(r.target.data()) || !writable(r.target.data())) {
-            errno = error;
-            return fail(line, "create a temporary file for", -1, nullptr);
-        }
-    }
-    return write_in_place(line, text);
+    return r.way == Way::replace ? replace_through_temporary(line, text) : write_in_place(line, text);
 }
 
 // Ends the render and puts its text in place; false (logged) when it cannot.
@@ -251,6 +253,7 @@ bool finish_render(int line) {
     Render &r = g_render;
     r.active = false;
     if (r.overflow) {
+        discard_temporary();
         Log_SpecEntry(logSpecError, r.source, line, "Failed to write %s: the text does not fit in %zu bytes", r.shown,
                       capacity());
         return false;
@@ -258,20 +261,26 @@ bool finish_render(int line) {
     return put_in_place(line);
 }
 
-ssize_t render_write(void *cookie, const char *bytes, size_t size) {
+// Appends to the render's text; false (the render now fails) when the bytes
+// do not fit.
+bool append(const char *bytes, std::size_t size) {
     Render &r = g_render;
+    if (size > capacity() - r.used) {
+        r.overflow = true;
+        errno = ENOSPC;
+        return false;
+    }
+    memcpy(r.text.data() + r.used, bytes, size);
+    r.used += size;
+    return true;
+}
+
+ssize_t render_write(void *cookie, const char *bytes, size_t size) {
     if (!is_current(cookie)) {
         errno = EBADF;
         return 0;
     }
-    if (size > capacity() - r.used) {
-        r.overflow = true;
-        errno = ENOSPC;
-        return 0;
-    }
-    memcpy(r.text.data() + r.used, bytes, size);
-    r.used += size;
-    return static_cast<ssize_t>(size);
+    return append(bytes, size) ? static_cast<ssize_t>(size) : 0;
 }
 
 // A render stream that someone closes with fclose itself (a SambaConfig
@@ -312,16 +321,24 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
     Render &r = g_render;
     // An earlier render its holder never closed is given up.
     r.active = false;
+    discard_temporary();
     if (!path || !copy_text(r.target, view(path))) {
         errno = path ? ENAMETOOLONG : EINVAL;
         return nullptr;
     }
-    Way way = Way::replace;
-    if (!follow_links(r.target, r.scratch) || !choose_way(r.target.data(), r.scratch, way)) return nullptr;
+    struct stat st;
+    bool exists = false;
+    r.secrecy = secrecy;
+    if (!follow_links(r.target, r.scratch, st, exists) || !prepare_target(st, exists)) return nullptr;
 
     ++r.generation;
     FILE *stream = fopencookie(cookie_of(r.generation), "w", {nullptr, render_write, nullptr, render_close});
-    if (!stream) return nullptr;
+    if (!stream) {
+        const int error = errno;
+        discard_temporary();
+        errno = error;
+        return nullptr;
+    }
     // Unbuffered: every write lands in the text at once, with no stdio buffer
     // to allocate.
     setvbuf(stream, nullptr, _IONBF, 0);
@@ -331,14 +348,17 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
     r.closing = false;
     r.source = source ? source : "";
     r.shown = shown_path ? shown_path : r.target.data();
-    r.secrecy = secrecy;
-    r.way = way;
     r.line = line;
     r.active = true;
     return stream;
 }
 
 bool is_render(FILE *stream) { return stream && g_render.active && stream == g_render.stream; }
+
+std::size_t write_text(FILE *stream, const char *data, std::size_t size) {
+    if (!is_render(stream)) return fwrite(data, 1, size, stream);
+    return !g_render.overflow && append(data, size) ? size : 0;
+}
 
 bool commit_render(FILE *stream, int line) {
     if (!is_render(stream)) return false;
@@ -350,6 +370,7 @@ void drop_render(FILE *stream, OnFailure what, int line) {
     if (!is_render(stream)) return;
     close_render(stream);
     g_render.active = false;
+    discard_temporary();
     if (what == OnFailure::remove_target && unlink(g_render.target.data()) != 0 && errno != ENOENT)
         log_error(line, "remove", errno);
 }

@@ -40,9 +40,10 @@ const char *real_path(const char *fixed_path);
 
 // Starts rendering the file at real_path (a path real_path() gave, or any
 // path a caller names). Checks first that the target can be replaced: no
-// directory stands at its path, and its directory, or else the file itself,
-// can be written. Null with errno set when it cannot, or when no stream can
-// be had. shown_path names the file in the helper's records; source is the
+// directory stands at its path, and its directory takes the temporary file
+// (made now, removed again by a failed or dropped render), or else the file
+// itself can be written. Null with errno set when it cannot, or when no
+// stream can be had. shown_path names the file in the helper's records; source is the
 // log source name of the builder. Each record carries the line of the call
 // it reports on (by default the caller's).
 FILE *begin_render(const char *source, const char *shown_path, const char *real_path, Secrecy secrecy,
@@ -50,6 +51,12 @@ FILE *begin_render(const char *source, const char *shown_path, const char *real_
 
 // Whether stream is the memory stream of the file being rendered.
 bool is_render(FILE *stream);
+
+// Writes text to stream as fwrite(data, 1, size, stream) would, and answers
+// how many bytes went out. The render's own stream takes the bytes straight
+// into its text, without stdio's work for each call (the stream is
+// unbuffered, so bytes written either way keep their order).
+std::size_t write_text(FILE *stream, const char *data, std::size_t size);
 
 // Closes the stream and puts its text in place. Any failure (a text that did
 // not fit, a failed write, sync, mode change or rename) is logged at

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "attr_reader.h"
+#include "file_output.h"
 #include "ip_utils.h"
 #include "log.h"
 #include "tavrel/kerberos_data.h"
@@ -117,7 +118,7 @@ void write_out_port_value(FILE *stream, uint32_t port) {
     if (!stream || port < 1 || port > kPortMax - 1) return;
     std::array<char, 7> text{};
     const int length = std::snprintf(text.data(), text.size(), ":%u", port);
-    if (length > 0) std::fwrite(text.data(), static_cast<std::size_t>(length), 1, stream);
+    if (length > 0) tavrel::write_text(stream, text.data(), static_cast<std::size_t>(length));
 }
 
 void upcase(char *text) {

@@ -10,11 +10,13 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "file_output.h"
+
 namespace tavrel {
 
 // True when every byte went out.
 inline bool put_text(FILE *stream, std::string_view text) {
-    return fwrite(text.data(), 1, text.size(), stream) == text.size();
+    return write_text(stream, text.data(), text.size()) == text.size();
 }
 
 // The pieces in order; false at the first that does not go out whole.
