@@ -13,7 +13,9 @@ CLANG_CXX ?= clang++-16
 CMAKE_FLAGS ?=
 export JOBS BUILD RELEASE_BUILD CLANG_BUILD CLANG_C CLANG_CXX CMAKE_FLAGS
 
-.PHONY: all deps deps-clang build demo test test-native e2e test-asan test-target test-release test-clang \
+BENCH_FLAGS ?=
+
+.PHONY: all deps deps-clang build demo bench test test-native e2e test-asan test-target test-release test-clang \
         test-matrix test-package clean
 
 all: build
@@ -34,7 +36,14 @@ demo: build
 # test-package last, also under make -j: it installs the native and the
 # device's builds that the parts before it make.
 test: test-native e2e test-asan test-target test-release test-clang
+	$(MAKE) bench BENCH_FLAGS=--quick
 	$(MAKE) test-package
+
+# Every builder timed against the floors of writing its bytes, with its
+# allocations, system calls and stack; prints a table and fails only when a
+# build fails. make test runs it once, short (--quick).
+bench: build
+	$(BUILD)/bench/tavrel-bench $(BENCH_FLAGS)
 
 test-native: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

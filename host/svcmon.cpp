@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "host_control.h"
 #include "host_internal.h"
@@ -43,7 +44,7 @@ struct Callback {
 };
 
 std::mutex g_mutex;
-std::map<int32_t, RawAttr> g_attrs;
+std::unordered_map<int32_t, RawAttr> g_attrs;  // looked up on every read
 std::map<int, int> g_init_results;
 std::vector<Registration> g_registrations;
 std::map<int, Callback> g_callbacks;  // the latest successful registration per class

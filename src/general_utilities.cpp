@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -116,14 +117,22 @@ void string_replace(char *text, char from, char to) {
 void write_out_port_value(FILE *stream, uint32_t port) {
     // 65535 is reserved and never written.
     if (!stream || port < 1 || port > kPortMax - 1) return;
-    std::array<char, 7> text{};
-    const int length = std::snprintf(text.data(), text.size(), ":%u", port);
-    if (length > 0) tavrel::write_text(stream, text.data(), static_cast<std::size_t>(length));
+    std::array<char, 12> digits;
+    const std::string_view number = tavrel::decimal(port, digits);
+    tavrel::write_text(stream, ":", 1);
+    tavrel::write_text(stream, number.data(), number.size());
 }
 
 void upcase(char *text) {
     if (!text) return;
-    for (char *c = text; *c != '\0'; ++c) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    // ASCII letters directly (toupper's answer for them in the C locale the
+    // library runs in); any other byte as toupper has it.
+    for (char *c = text; *c != '\0'; ++c) {
+        if (*c >= 'a' && *c <= 'z')
+            *c = static_cast<char>(*c - 'a' + 'A');
+        else if (static_cast<unsigned char>(*c) >= 0x80)
+            *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    }
 }
 
 void set_config_update_needed(void) {
@@ -179,7 +188,8 @@ int get_port_from_dstore(char *port, int32_t attrId) {
         return 0;
     }
     TLOG(logSpecLibInfo, "%s - Port Val for (%i) is (%u)", kPortRead.name, attrId, value);
-    std::snprintf(port, TAVREL_PORT_TEXT_SIZE, "%u", value);
+    std::array<char, 12> digits;
+    tavrel::copy_text(std::span<char>(port, TAVREL_PORT_TEXT_SIZE), tavrel::decimal(value, digits));
     return 1;
 }
 
@@ -275,10 +285,12 @@ std::optional<AddressWithPort> build_address_with_port(std::string_view address,
             if (!fits) return std::nullopt;
         }
     }
-    std::array<char, 8> port_text{};
-    std::snprintf(port_text.data(), port_text.size(), ":%u", port);
+    std::array<char, 12> digits;
     const std::size_t address_length = tavrel::bounded_length(built.text.data(), built.text.size());
-    if (address_length + tavrel::view(port_text.data()).size() >= built.text.size()) return std::nullopt;
+    // Measured as the fixed 8-byte port text held it: a port past 65535 is
+    // refused as such later, not as an address that does not fit.
+    const std::size_t port_length = std::min<std::size_t>(1 + tavrel::decimal(port, digits).size(), 7);
+    if (address_length + port_length >= built.text.size()) return std::nullopt;
     return built;
 }
 
@@ -315,9 +327,9 @@ int get_ip_address_from_dstore(char *address, int32_t attrId) {
         return 0;
     }
     if (built->ipv6) TLOG(logSpecDebug, "New IPv6 address is [%s]", built->text.data());
-    std::array<char, 8> port_text{};
-    std::snprintf(port_text.data(), port_text.size(), ":%u", port);
-    tavrel::append_text(built->text, port_text.data());
+    std::array<char, 12> digits;
+    tavrel::append_text(built->text, ":");
+    tavrel::append_text(built->text, tavrel::decimal(port, digits));
     tavrel::copy_text(out, built->text.data());
     TLOG(logSpecLibInfo, "%s - IP Address for (%i) is (%s)", kAddressPortRead.name, attrId, address);
     return 1;

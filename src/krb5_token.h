@@ -18,8 +18,10 @@ enum class Krb5Token {
 // character to split it, no brace, quote or '#' to open a block, a string or
 // a comment, no '=' to start another relation, no leading ';' (a comment
 // line) and, for a realm, no leading '[' (a section).
+inline constexpr ByteSet kNotInKrb5Token = ByteSet::controls_and(" {}\"#=");
+
 constexpr bool is_krb5_token(std::string_view text, Krb5Token kind) {
-    if (has_blank_or_control(text) || has_any_of(text, "{}\"#=")) return false;
+    if (kNotInKrb5Token.any_in(text)) return false;
     if (text.starts_with(';')) return false;
     return kind != Krb5Token::realm || !text.starts_with('[');
 }

@@ -5,8 +5,6 @@
 
 #include <stdio.h>
 
-#include <array>
-#include <charconv>
 #include <initializer_list>
 #include <string_view>
 
@@ -21,11 +19,5 @@ inline bool put_text(FILE *stream, std::string_view text) {
 
 // The pieces in order; false at the first that does not go out whole.
 bool put_texts(FILE *stream, std::initializer_list<std::string_view> pieces);
-
-// A number in decimal, as "%d" writes it.
-inline std::string_view decimal(int value, std::array<char, 12> &buffer) {
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
-}
 
 }  // namespace tavrel

@@ -4,12 +4,25 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 namespace tavrel {
+
+// A number in decimal, as "%d" or "%u" writes it, with a NUL after it in
+// buffer; the view holds the digits.
+template <typename Number>
+inline std::string_view decimal(Number value, std::array<char, 12> &buffer) {
+    static_assert(std::is_same_v<Number, int> || std::is_same_v<Number, uint32_t>);
+    char *const end = std::to_chars(buffer.data(), buffer.data() + buffer.size() - 1, value).ptr;
+    *end = '\0';
+    return {buffer.data(), static_cast<std::size_t>(end - buffer.data())};
+}
 
 // A text pointer that may be null, as a view (null reads as empty).
 inline std::string_view view(const char *text) {
@@ -65,10 +78,45 @@ constexpr bool has_control(std::string_view text) {
 }
 
 constexpr bool has_any_of(std::string_view text, std::string_view set) {
-    return text.find_first_of(set) != std::string_view::npos;
+    // A loop the compiler unrolls for a constant set, where find_first_of
+    // calls memchr for every byte of the text.
+    for (const char c : text)
+        for (const char s : set)
+            if (c == s) return true;
+    return false;
 }
 
 // Control characters or blanks: unusable in a single-token value.
+// A set of bytes as a bit table, for a check that looks at every byte of a
+// value: one lookup a byte, in 32 bytes of table.
+class ByteSet {
+public:
+    // The control characters and the given bytes.
+    static constexpr ByteSet controls_and(std::string_view bytes) {
+        ByteSet set;
+        for (int c = 0; c < 256; ++c)
+            if (is_control(static_cast<char>(c))) set.add(static_cast<char>(c));
+        for (const char c : bytes) set.add(c);
+        return set;
+    }
+    constexpr bool has(char c) const {
+        const auto u = static_cast<unsigned char>(c);
+        return ((bits_[u >> 5] >> (u & 31)) & 1u) != 0;
+    }
+    constexpr bool any_in(std::string_view text) const {
+        for (const char c : text)
+            if (has(c)) return true;
+        return false;
+    }
+
+private:
+    constexpr void add(char c) {
+        const auto u = static_cast<unsigned char>(c);
+        bits_[u >> 5] |= 1u << (u & 31);
+    }
+    std::array<uint32_t, 8> bits_{};
+};
+
 constexpr bool has_blank_or_control(std::string_view text) {
     for (char c : text)
         if (c == ' ' || is_control(c)) return true;

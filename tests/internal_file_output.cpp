@@ -186,6 +186,34 @@ TEST_F(FileOutput, AnUnclosedRenderIsGivenUpByTheNext) {
     EXPECT_EQ(read(kPath), "new\n");
     fclose(forgotten);
     EXPECT_EQ(read(kPath), "new\n");
+    EXPECT_EQ(strays(), 0u);  // the given-up render's temporary file too
+}
+
+// Text that goes straight into the render and text through stdio land in the
+// order written; straight text that does not fit fails the build like any.
+TEST_F(FileOutput, DirectTextKeepsItsPlaceAmongStdioWrites) {
+    write(kPath, "old\n");
+    {
+        OutputFile out("test_source", kPath);
+        FILE *stream = out.open();
+        ASSERT_NE(stream, nullptr);
+        fputs("a", stream);
+        EXPECT_EQ(tavrel::write_text(stream, "b", 1), 1u);
+        fprintf(stream, "%d", 3);
+        EXPECT_EQ(tavrel::write_text(stream, "d\n", 2), 2u);
+        ASSERT_TRUE(out.finish());
+    }
+    EXPECT_EQ(read(kPath), "ab3d\n");
+
+    tavrel::testing::render_capacity = 4;
+    OutputFile out("test_source", kPath);
+    FILE *stream = out.open();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(tavrel::write_text(stream, "12345", 5), 0u);
+    EXPECT_EQ(tavrel::write_text(stream, "1", 1), 0u);  // the render has failed already
+    EXPECT_FALSE(out.finish());
+    EXPECT_EQ(read(kPath), "ab3d\n");
+    EXPECT_EQ(strays(), 0u);
 }
 
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
