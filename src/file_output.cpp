@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
@@ -56,10 +57,13 @@ struct Render {
     // non-zero: the record stays in .bss, not 45 KiB of the file.)
     bool has_temporary = false;
     int temporary = 0;
+    bool has_directory = false;
+    int directory = 0;  // the target's, open while the temporary file is
+    const char *base = nullptr;  // the target's name in it
     int line = 0;                    // where the render began, for a close nobody reports on
     std::array<char, PATH_MAX> target{};     // the file finally named, links followed
     std::array<char, PATH_MAX> scratch{};    // a link's text, the directory
-    std::array<char, PATH_MAX> temp_name{};  // the temporary file's name
+    std::array<char, NAME_MAX + 1> temp_name{};  // the temporary file's name in the directory
 };
 
 constinit Render g_render;
@@ -136,23 +140,19 @@ bool write_all(int fd, std::string_view bytes, off_t offset) {
     return true;
 }
 
-// Best effort: the rename is already durable on most file systems without it,
-// and a directory that cannot be synced does not make the new file wrong.
-void sync_directory(const char *target, std::span<char> scratch) {
-    if (!directory_of(target, scratch)) return;
-    const int fd = ::open(scratch.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)fsync(fd);
-    close(fd);
-}
-
-// Closes and removes the render's temporary file, if it has one.
+// Closes and removes the render's temporary file, and closes its directory,
+// where it has them.
 void discard_temporary() {
     Render &r = g_render;
-    if (!r.has_temporary) return;
-    close(r.temporary);
-    unlink(r.temp_name.data());
-    r.has_temporary = false;
+    if (r.has_temporary) {
+        close(r.temporary);
+        unlinkat(r.directory, r.temp_name.data(), 0);
+        r.has_temporary = false;
+    }
+    if (r.has_directory) {
+        close(r.directory);
+        r.has_directory = false;
+    }
 }
 
 // Ends a failed step: logs it, closes fd, removes the temporary file.
@@ -164,8 +164,17 @@ bool fail(int line, const char *operation, int fd) {
     return false;
 }
 
-// The temporary file, made when the render began exclusively (so it never
-// follows a link) in the target's directory, renamed over the target.
+// Removes the temporary file of a step that failed after it was closed.
+bool fail_closed(int line, const char *operation) {
+    const int error = errno;
+    unlinkat(g_render.directory, g_render.temp_name.data(), 0);
+    errno = error;
+    return fail(line, operation, -1);
+}
+
+// The temporary file, made when the render began, renamed over the target in
+// the directory held open since then. The directory's sync is best effort:
+// the rename is already durable on most file systems without it.
 bool replace_through_temporary(int line, std::string_view text) {
     Render &r = g_render;
     const int fd = r.temporary;
@@ -173,17 +182,10 @@ bool replace_through_temporary(int line, std::string_view text) {
     if (!write_all(fd, text, 0)) return fail(line, "write", -1);
     if (fsync(fd) != 0) return fail(line, "sync", -1);
     r.has_temporary = false;
-    if (close(fd) != 0) {
-        unlink(r.temp_name.data());
-        return fail(line, "close", -1);
-    }
-    if (rename(r.temp_name.data(), r.target.data()) != 0) {
-        const int error = errno;
-        unlink(r.temp_name.data());
-        errno = error;
-        return fail(line, "replace", -1);
-    }
-    sync_directory(r.target.data(), r.scratch);
+    if (close(fd) != 0) return fail_closed(line, "close");
+    if (renameat(r.directory, r.temp_name.data(), r.directory, r.base) != 0) return fail_closed(line, "replace");
+    (void)fsync(r.directory);
+    discard_temporary();
     return true;
 }
 
@@ -203,13 +205,61 @@ bool write_in_place(int line, std::string_view text) {
     return true;
 }
 
-// Temporary file name: ".<name>.XXXXXX" beside the target.
-bool temporary_name(const char *target, std::span<char> out) {
-    const std::string_view t(target);
-    const auto slash = t.rfind('/');
-    const std::string_view dir = slash == std::string_view::npos ? "." : t.substr(0, slash);
-    const std::string_view base = slash == std::string_view::npos ? t : t.substr(slash + 1);
-    return copy_text(out, dir) && append_text(out, "/.") && append_text(out, base) && append_text(out, ".XXXXXX");
+// Six name characters that differ from one try to the next, and from one
+// process to the next (the address of a stack variable, the clock).
+void fill_unique(std::span<char> six, unsigned attempt) {
+    constexpr std::string_view kDigits = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static unsigned counter = 0;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    int here = 0;
+    // 32-bit arithmetic: 64-bit division would pull libgcc's into the
+    // device's library.
+    std::uint32_t bits = static_cast<std::uint32_t>(now.tv_nsec) ^ static_cast<std::uint32_t>(now.tv_sec) ^
+                         static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&here)) ^
+                         (++counter + attempt) * 0x9E3779B9u;
+    for (char &c : six) {
+        c = kDigits[bits % kDigits.size()];
+        bits /= kDigits.size();
+    }
+}
+
+// Opens the target's directory and makes the temporary file ".<name>.XXXXXX"
+// in it, exclusively (so it never follows a link). The directory is held
+// open to the end: the file is made, renamed and synced by one short name.
+bool create_temporary() {
+    Render &r = g_render;
+    const std::string_view target(r.target.data());
+    const auto slash = target.rfind('/');
+    r.base = slash == std::string_view::npos ? r.target.data() : r.target.data() + slash + 1;
+    if (!directory_of(target, r.scratch) || !copy_text(r.temp_name, ".") || !append_text(r.temp_name, view(r.base)) ||
+        !append_text(r.temp_name, ".XXXXXX")) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    r.directory = ::open(r.scratch.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A directory that may be written but not read still takes the file;
+    // only its sync is then lost.
+    if (r.directory < 0 && errno == EACCES) r.directory = ::open(r.scratch.data(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (r.directory < 0) return false;
+    r.has_directory = true;
+    const std::size_t length = view(r.temp_name.data()).size();
+    const std::span<char> six(r.temp_name.data() + length - 6, 6);
+    constexpr unsigned kAttempts = 100;
+    for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
+        fill_unique(six, attempt);
+        r.temporary =
+            openat(r.directory, r.temp_name.data(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kSecretMode);
+        if (r.temporary >= 0) {
+            r.has_temporary = true;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    discard_temporary();
+    errno = error;
+    return false;
 }
 
 // Makes ready to replace the target, or false (errno) when it cannot be: a
@@ -225,13 +275,7 @@ bool prepare_target(const struct stat &st, bool exists) {
     r.mode = r.secrecy == Secrecy::secret ? kSecretMode
              : exists && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
                                               : kNewFileMode;
-    if (!temporary_name(r.target.data(), r.temp_name)) {
-        errno = ENAMETOOLONG;
-        return false;
-    }
-    r.temporary = mkostemp(r.temp_name.data(), O_CLOEXEC);
-    r.has_temporary = r.temporary >= 0;
-    if (r.has_temporary) {
+    if (create_temporary()) {
         r.way = Way::replace;
         return true;
     }
