@@ -188,6 +188,12 @@ constexpr std::array<Builder, 13> kBuilders{{
     {"dot1x-wireless", CF_IO_WIRELESS_CONF_PATH, dot1x_wireless},
 }};
 
+std::string g_root;  // the private root, removed however the program ends
+
+void remove_root() {
+    if (!g_root.empty()) std::filesystem::remove_all(g_root);
+}
+
 [[noreturn]] void die(const std::string &message) {
     std::fprintf(stderr, "tavrel-bench: %s\n", message.c_str());
     std::exit(1);
@@ -462,6 +468,8 @@ int main(int argc, char **argv) {
     std::string root_template = base + "/tavrel-bench.XXXXXX";
     if (!mkdtemp(root_template.data())) die("cannot make a directory in " + base);
     const std::string root = root_template;
+    g_root = root;
+    std::atexit(remove_root);
     setenv("TAVREL_ROOT", root.c_str(), 1);
     for (const char *dir : {"/etc/pam.d", "/etc/wpa_supplicant/eth0", "/etc/wpa_supplicant/wlan0", "/usr/heimdal/etc"})
         std::filesystem::create_directories(root + dir);
@@ -548,6 +556,5 @@ int main(int argc, char **argv) {
     }
     std::printf("\nworst ratio to the crash-safe floor (minimum): %.2f\n", worst);
 
-    std::filesystem::remove_all(root);
     return 0;
 }
