@@ -14,8 +14,11 @@ CMAKE_FLAGS ?=
 export JOBS BUILD RELEASE_BUILD CLANG_BUILD CLANG_C CLANG_CXX CMAKE_FLAGS
 
 BENCH_FLAGS ?=
+# Seconds each fuzz target runs: make fuzz, and the short pass of make test.
+FUZZ_SECONDS ?= 60
+FUZZ_CI_SECONDS ?= 20
 
-.PHONY: all deps deps-clang build demo bench test test-native e2e test-asan test-target test-release test-clang \
+.PHONY: all deps deps-clang build demo bench fuzz fuzz-ci test test-native e2e test-asan test-target test-release test-clang \
         test-matrix test-package clean
 
 all: build
@@ -35,9 +38,17 @@ demo: build
 
 # test-package last, also under make -j: it installs the native and the
 # device's builds that the parts before it make.
-test: test-native e2e test-asan test-target test-release test-clang
+test: test-native e2e test-asan test-target test-release test-clang fuzz-ci
 	$(MAKE) bench BENCH_FLAGS=--quick
 	$(MAKE) test-package
+
+# libFuzzer targets (fuzz/) with clang, ASan and UBSan: every committed input
+# once, then FUZZ_SECONDS of fuzzing per target; any finding fails.
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz
+
+fuzz-ci:
+	FUZZ_SECONDS=$(FUZZ_CI_SECONDS) JOBS=$(JOBS) scripts/fuzz
 
 # Every builder timed against the floors of writing its bytes, with its
 # allocations, system calls and stack; prints a table and fails only when a
