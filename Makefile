@@ -38,7 +38,7 @@ demo: build
 
 # test-package last, also under make -j: it installs the native and the
 # device's builds that the parts before it make.
-test: test-native e2e test-asan test-target test-release test-clang fuzz-ci
+test: test-native e2e test-asan test-target test-release test-clang
 	$(MAKE) bench BENCH_FLAGS=--quick
 	$(MAKE) test-package
 
