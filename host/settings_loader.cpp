@@ -449,66 +449,190 @@ Settings read_document(const Loader &loader, const toml::table &root, const std:
 
 // toml++ 3.3 is not safe on every input that is no TOML at all: a NUL byte
 // after '[' trips an assertion (an abort in Debug builds), and a non-ASCII
-// character where only blanks may stand reaches code it marks unreachable
-// (undefined behaviour when optimised). TOML allows neither: a NUL byte
-// nowhere, a byte above 127 only inside strings and comments. Both are
-// refused here, before the parser sees the text.
-void check_bytes(const Loader &loader, std::string_view text) {
-    enum class In { toml, comment, basic, literal, multiline_basic, multiline_literal };
-    In in = In::toml;
-    toml::source_position at{1, 1};
-    const auto fail_here = [&](const std::string &message) {
-        loader.fail(toml::source_region{at, at, nullptr}, message);
-    };
-    const auto starts = [&](std::size_t i, std::string_view what) { return text.substr(i, what.size()) == what; };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\0') fail_here("a NUL byte");
-        std::size_t skip = 0;  // further bytes taken with this one
-        switch (in) {
-        case In::toml:
-            if (static_cast<unsigned char>(c) > 127) fail_here("a non-ASCII character outside a string or comment");
-            if (c == '#') in = In::comment;
-            if (c == '"') in = starts(i, "\"\"\"") ? (skip = 2, In::multiline_basic) : In::basic;
-            if (c == '\'') in = starts(i, "'''") ? (skip = 2, In::multiline_literal) : In::literal;
-            break;
-        case In::comment:
-            if (c == '\n') in = In::toml;
-            break;
-        case In::basic:
-        case In::literal:
-            // A string ends at its quote, or (unfinished, which the parser
-            // reports) at the end of its line.
-            if (c == '\n' || c == (in == In::basic ? '"' : '\'')) in = In::toml;
-            if (in == In::basic && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') skip = 1;
-            break;
-        case In::multiline_basic:
-        case In::multiline_literal: {
-            const char quote = in == In::multiline_basic ? '"' : '\'';
-            if (in == In::multiline_basic && c == '\\') skip = 1;
-            // Up to two quotes before the closing three belong to the string.
-            std::size_t quotes = 0;
-            while (quotes < 5 && i + quotes < text.size() && text[i + quotes] == quote) ++quotes;
-            if (quotes >= 3) {
-                in = In::toml;
-                skip = quotes - 1;
+// character where it looks for blanks reaches code it marks unreachable
+// (undefined behaviour when optimised). TOML allows a NUL byte nowhere and a
+// byte above 127 only inside strings and comments, so both are refused here,
+// before the parser sees the text. Two places need care:
+// - A quote opens a string only where a key or a value begins. Anywhere else
+//   (`port = 0'x'`) toml++ reads it as part of a bad bare value, looking for
+//   the blank that ends it, and the non-ASCII check still applies.
+// - In a multi-line basic string toml++ looks for blanks after a backslash,
+//   and after a line-ending backslash up to the next character: a non-ASCII
+//   character there is refused too (written as \uXXXX it is read fine).
+class ByteCheck {
+public:
+    ByteCheck(const Loader &loader, std::string_view text) : loader_(loader), text_(text) {}
+
+    void run() {
+        for (i_ = 0; i_ < text_.size(); ++i_) {
+            std::size_t skip = 0;  // further bytes taken with this one
+            switch (in_) {
+            case In::toml: skip = toml(text_[i_]); break;
+            case In::comment:
+                if (text_[i_] == '\n') {
+                    in_ = In::toml;
+                    newline();
+                }
+                break;
+            case In::basic:
+            case In::literal: skip = single_line(text_[i_]); break;
+            case In::multiline_basic:
+            case In::multiline_literal: skip = multi_line(text_[i_]); break;
             }
-            break;
-        }
-        }
-        for (std::size_t k = 0; k <= skip && i < text.size(); ++k) {
-            const auto byte = static_cast<unsigned char>(text[i]);
-            if (byte == '\0') fail_here("a NUL byte");
-            if (byte == '\n') {
-                ++at.line;
-                at.column = 1;
-            } else if ((byte & 0xc0) != 0x80) {
-                ++at.column;  // columns count characters, not the bytes of one
-            }
-            if (k < skip) ++i;
+            advance(skip);
         }
     }
-}
+
+private:
+    enum class In { toml, comment, basic, literal, multiline_basic, multiline_literal };
+
+    static bool non_ascii(char c) { return static_cast<unsigned char>(c) > 127; }
+    static bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+    [[noreturn]] void fail(const std::string &message) const {
+        loader_.fail(toml::source_region{at_, at_, nullptr}, message);
+    }
+    bool starts(std::string_view what) const { return text_.substr(i_, what.size()) == what; }
+    char top() const { return open_.empty() ? '\0' : open_.back(); }
+
+    void newline() {
+        // Arrays may span lines; anything else ends with its line.
+        if (top() == '[') return;
+        open_.clear();
+        key_ = line_start_ = true;
+        value_start_ = false;
+    }
+
+    // One byte outside strings and comments; returns the further bytes it takes.
+    std::size_t toml(char c) {
+        if (non_ascii(c)) fail("a non-ASCII character outside a string or comment");
+        if (blank(c)) return 0;
+        const char prev = i_ > 0 ? text_[i_ - 1] : '\n';
+        const bool line_start = line_start_;
+        line_start_ = false;
+        switch (c) {
+        case '\n': newline(); return 0;
+        case '#': in_ = In::comment; return 0;
+        case '"':
+        case '\'': {
+            if (!key_ && !value_start_) break;  // inside a bad bare value
+            value_start_ = false;
+            const bool basic = c == '"';
+            if (starts(basic ? R"(""")" : "'''")) {
+                in_ = basic ? In::multiline_basic : In::multiline_literal;
+                return 2;
+            }
+            in_ = basic ? In::basic : In::literal;
+            return 0;
+        }
+        case '=':
+            if (!key_ || top() == 'h') break;
+            key_ = false;
+            value_start_ = true;
+            return 0;
+        case '[':
+            if (key_ && line_start) {
+                open_.push_back('h');  // a table header
+                return 0;
+            }
+            if (top() == 'h' && prev == '[') return 0;  // [[array of tables]]
+            if (!value_start_) break;
+            open_.push_back('[');
+            return 0;
+        case ']':
+            if (top() == 'h' || top() == '[') {
+                open_.pop_back();
+                key_ = value_start_ = false;
+                return 0;
+            }
+            if (prev == ']') return 0;
+            break;
+        case '{':
+            if (!value_start_) break;
+            open_.push_back('{');
+            key_ = true;
+            value_start_ = false;
+            return 0;
+        case '}':
+            if (top() != '{') break;
+            open_.pop_back();
+            key_ = value_start_ = false;
+            return 0;
+        case ',':
+            if (top() == '[') {
+                value_start_ = true;
+                return 0;
+            }
+            if (top() != '{') break;
+            key_ = true;
+            value_start_ = false;
+            return 0;
+        default: break;
+        }
+        value_start_ = false;  // a bare key or value goes on
+        return 0;
+    }
+
+    // A string ends at its quote, or (unfinished, which the parser reports)
+    // at the end of its line.
+    std::size_t single_line(char c) {
+        const bool basic = in_ == In::basic;
+        if (c == '\n' || c == (basic ? '"' : '\'')) {
+            in_ = In::toml;
+            if (c == '\n') newline();
+            return 0;
+        }
+        return basic && c == '\\' && i_ + 1 < text_.size() && text_[i_ + 1] != '\n' ? 1 : 0;
+    }
+
+    std::size_t multi_line(char c) {
+        const char quote = in_ == In::multiline_basic ? '"' : '\'';
+        if (in_ == In::multiline_basic && c == '\\') {
+            check_after_backslash();
+            return 1;
+        }
+        // Up to two quotes before the closing three belong to the string.
+        std::size_t quotes = 0;
+        while (quotes < 5 && i_ + quotes < text_.size() && text_[i_ + quotes] == quote) ++quotes;
+        if (quotes < 3) return 0;
+        in_ = In::toml;
+        return quotes - 1;
+    }
+
+    void check_after_backslash() const {
+        std::size_t j = i_ + 1;
+        while (j < text_.size() && blank(text_[j])) ++j;
+        if (j < text_.size() && text_[j] == '\n')
+            while (j < text_.size() && (blank(text_[j]) || text_[j] == '\n')) ++j;
+        if (j < text_.size() && non_ascii(text_[j]))
+            fail("a non-ASCII character after a backslash (write it as \\uXXXX)");
+    }
+
+    // Takes this byte and `skip` more, counting lines and columns.
+    void advance(std::size_t skip) {
+        for (std::size_t k = 0; k <= skip && i_ < text_.size(); ++k) {
+            const auto byte = static_cast<unsigned char>(text_[i_]);
+            if (byte == '\0') fail("a NUL byte");
+            if (byte == '\n') {
+                ++at_.line;
+                at_.column = 1;
+            } else if ((byte & 0xc0) != 0x80) {
+                ++at_.column;  // columns count characters, not the bytes of one
+            }
+            if (k < skip) ++i_;
+        }
+    }
+
+    const Loader &loader_;
+    std::string_view text_;
+    std::size_t i_ = 0;
+    toml::source_position at_{1, 1};
+    In in_ = In::toml;
+    std::string open_;          // open headers ('h'), arrays and inline tables
+    bool key_ = true;           // a key may begin or go on here
+    bool value_start_ = false;  // only blanks since a value began
+    bool line_start_ = true;
+};
 
 // Texts reach the platform services as C strings: a NUL inside one (written
 // as \u0000) would hand them a different, shorter text.
@@ -531,7 +655,7 @@ void refuse_nul(const Loader &loader, const toml::node &node, const toml::source
 
 Settings load_settings_text(const std::string &text, const std::string &name) {
     const Loader loader(name);
-    check_bytes(loader, text);
+    ByteCheck(loader, text).run();
     toml::table root;
     try {
         root = toml::parse(text, name);

@@ -29,6 +29,11 @@ TEST(SettingsFile, RefusalsNameFileLineAndColumnAndLimitsAreKept) {
              {std::string("[\0", 2), "1:2: a NUL byte"},
              {"[dot1x]\npassword = \"abc\\u0000def\"\n", "2:12: a text holds a NUL character"},
              {"[config]\n\"a\\u0000b\" = 1\n", "2:1: a key holds a NUL character"},
+             // A quote inside a bad bare value opens no string for the parser.
+             {"[dot1x]\neap_type = 0'\xd0\xba'\n", "2:14: a non-ASCII character outside a string or comment"},
+             {"[dot1x]\npassword = \"\"\"a\\\n  \xc3\xa9\"\"\"\n", "2:16: a non-ASCII character after a backslash (write it as \\uXXXX)"},
+             {"wireless.ssid = \"\xc3\xa9\"\n[smb]\nauth = [\n  { domain = \"\xc3\xa9\" }, # \xc3\xa9\n  { domain = '\xc3\xa9' },\n]\n"
+              "[dot1x]\npassword = \"\"\"a\\\n  \\u00e9\"\"\"\n", ""},
              {"# caf\xc3\xa9\n[wireless] # \xc3\xa9\nssid = \"caf\xc3\xa9\\\"\"\npsk = \"\"\"\xc3\xa9\"\"\"\"\"\nwep_key = '\xc3\xa9'\n", ""},
              {"smb = { auth = [{}, {}, {}, {}, {}, {}, {}, {}, {}] }\n[krb5_record]\nrealm = \"" + tavrel_test::repeat(255) +
                   "\"\n[wireless]\nsec_mode = -1\nenc_mode = 4294967295\nkey_is_hex = -2147483648\n", ""}}) {
