@@ -19,7 +19,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CI_SECONDS ?= 20
 
 .PHONY: all deps deps-clang build demo bench fuzz fuzz-ci test test-native e2e test-asan test-target test-release test-clang \
-        test-matrix test-package clean
+        test-matrix test-package analyse clean
 
 all: build
 
@@ -94,6 +94,11 @@ test-matrix: deps deps-clang
 # for both builds (the device's run under qemu-ppc), then the Debian packages.
 test-package:
 	JOBS=$(JOBS) scripts/test-package $(BUILD) $(TARGET_BUILD)
+
+# Static analysis: clang-tidy (.clang-tidy) and cppcheck over src/, host/ and
+# tools/; any finding fails. Not part of `make test`.
+analyse:
+	scripts/analyse
 
 clean:
 	rm -rf build out

@@ -283,8 +283,8 @@ std::size_t stack_used(bool (*run)(), bool &ok) {
     static std::vector<unsigned char> stack(kStackSize);
     std::fill(stack.begin(), stack.end(), kPaint);
     pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstack(&attr, stack.data(), stack.size());
+    if (pthread_attr_init(&attr) != 0 || pthread_attr_setstack(&attr, stack.data(), stack.size()) != 0)
+        die("cannot give the thread its stack");
     StackRun r{run};
     pthread_t thread;
     if (pthread_create(&thread, &attr, stack_thread, &r) != 0) die("pthread_create failed");

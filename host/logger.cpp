@@ -69,7 +69,7 @@ __attribute__((format(printf, 1, 0))) std::string format_message(const char *for
     const auto length = static_cast<std::size_t>(needed);
     if (length < sizeof small) return std::string(small, length);
     std::string text(length + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
+    (void)std::vsnprintf(text.data(), text.size(), format, args);
     text.resize(length);
     return text;
 }
@@ -121,8 +121,8 @@ int Log_SpecEntry(int level, const char *source, int line, const char *format, .
     va_end(args);
     std::lock_guard lock(host::g_mutex);
     if (shown)
-        std::fprintf(stderr, "%s %s:%d %s\n", host::level_name(record.level), record.source.c_str(), record.line,
-                     record.message.c_str());
+        (void)std::fprintf(stderr, "%s %s:%d %s\n", host::level_name(record.level), record.source.c_str(), record.line,
+                           record.message.c_str());
     if (captured) host::g_records.push_back(std::move(record));
     return 0;
 }

@@ -280,7 +280,7 @@ RawAttr read_raw_table(Fields &f) {
             f.fail(*value, "value", "expected a text or a whole number");
         }
     } else {
-        require(type.has_value(), "needs a value, an address, an error or a type");
+        if (!type) f.loader().fail(f.where(), f.name() + ": needs a value, an address, an error or a type");
         attr.type = *type;
     }
     attr.port = port.value_or(0);
@@ -431,10 +431,11 @@ Settings read_document(const Loader &loader, const toml::table &root, const std:
         {"state", read_state},         {"wireless", read_wireless},           {"dot1x", read_dot1x},
         {"krb5_record", read_krb5_record}, {"smartcard", read_smartcard},     {"filing_request", read_filing_request},
     };
+    // The reader is copied into the lambda: clang 16's analyser loses a captured structured binding.
     for (const auto &[table_name, read] : kTables)
         if (const toml::table *t = top.table(table_name))
             with_table(top, *t, table_header(table_name), std::string(table_name),
-                       [&](Fields &f) { read(f, s); });
+                       [&, reader = read](Fields &f) { reader(f, s); });
     for (const toml::table *t : top.tables("filing", kFilingServices))
         with_table(top, *t, "[[filing]]", "filing", [&](Fields &f) { read_filing(f, s); });
     for (const toml::table *t : top.tables("kerberos", kKerberosServices))
@@ -676,7 +677,7 @@ Settings load_settings_file(const std::string &path) {
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
     const bool failed = std::ferror(file) != 0;
     const int error = errno;
-    std::fclose(file);
+    (void)std::fclose(file);  // read only: nothing left to lose
     if (failed) throw SettingsError(path + ": cannot read: " + std::strerror(error));
     return load_settings_text(text, path);
 }

@@ -178,10 +178,9 @@ SvcMonAttr *SvcMon_GetAttr(int32_t attr_id) {
     else
         out->record.value.integer = attr.integer;
     out->record.port = attr.port;
-    SvcMonAttr *record = &out->record;
     g_outstanding.push_back(std::move(out));
     ++g_counts.handed_out;
-    return record;
+    return &g_outstanding.back()->record;
 }
 
 int SvcMon_Free(SvcMonAttr *record) {

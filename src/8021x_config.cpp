@@ -543,7 +543,7 @@ int write_private_key_passwd(FILE *stream, const char *password, CF_IO_EAPMODE_T
 // ---- Builder steps ---------------------------------------------------------------------
 
 // The texts of whichever record a builder was given.
-enum class Field {
+enum class Field : uint8_t {
     none, ssid, psk, wep_key, user_name, password, outer_identity,
     ca_cert, client_cert, private_key, private_key_passwd, count,
 };
@@ -556,6 +556,7 @@ struct Inputs {
     int32_t key_is_hex = 0;
     std::array<const char *, static_cast<std::size_t>(Field::count)> texts{};
 
+    // cppcheck-suppress CastIntegerToAddressAtReturn ; an element of texts is a pointer: cppcheck misreads the array
     const char *text(Field f) const { return texts[static_cast<std::size_t>(f)]; }
     void set(Field f, const char *t) { texts[static_cast<std::size_t>(f)] = t; }
     int number(Arg a) const {
@@ -568,7 +569,7 @@ struct Inputs {
     }
 };
 
-enum class When { always, wired_only, present /* the step's field is not null */ };
+enum class When : uint8_t { always, wired_only, present /* the step's field is not null */ };
 
 // What a step writes, with which of the record's values.
 enum class Writer : uint8_t {
@@ -792,8 +793,8 @@ bool applies(const Step &step, const Inputs &in) {
 unsigned write_file(const Inputs &in, const char *path, std::initializer_list<std::span<const Step>> parts,
                     const Message &success) {
     tavrel::OutputFile out(kLogSource, path, tavrel::Secrecy::secret);
-    FILE *stream = nullptr;
-    if (path && !(stream = out.open())) {
+    FILE *stream = path ? out.open() : nullptr;
+    if (path && !stream) {
         TLOG(logSpecError, "Error opening file %s", path);
         return 0;
     }

@@ -69,6 +69,7 @@ struct Render {
 constinit Render g_render;
 constinit std::array<char, PATH_MAX> g_real_path{};
 
+// NOLINTNEXTLINE(performance-no-int-to-ptr): the cookie is a render's number, never dereferenced
 void *cookie_of(std::uintptr_t generation) { return reinterpret_cast<void *>(generation); }
 
 bool is_current(void *cookie) { return g_render.active && cookie == cookie_of(g_render.generation); }
@@ -343,7 +344,7 @@ int render_close(void *cookie) {
 // the render's own (a text that does not fit), which the render remembers.
 void close_render(FILE *stream) {
     g_render.closing = true;
-    fclose(stream);
+    (void)fclose(stream);
     g_render.closing = false;
 }
 
@@ -389,7 +390,7 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
     }
     // Unbuffered: every write lands in the text at once, with no stdio buffer
     // to allocate.
-    setvbuf(stream, nullptr, _IONBF, 0);
+    (void)setvbuf(stream, nullptr, _IONBF, 0);
     r.stream = stream;
     r.used = 0;
     r.overflow = false;

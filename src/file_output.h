@@ -31,7 +31,7 @@ enum class OnFailure {
 };
 
 // The most a rendered file may hold; a longer text fails its build.
-inline constexpr std::size_t kRenderCapacity = 32 * 1024;
+inline constexpr std::size_t kRenderCapacity = std::size_t{32} * 1024;
 
 // The real path of a fixed path: under $TAVREL_ROOT when that is set and not
 // empty. Points into storage of the helper's own, which the next call

@@ -67,7 +67,7 @@ int build(char *realm, const char *kdc_argument, int port, int win2k) {
     const std::string_view port_text = tavrel::decimal(port, digits);
     tavrel::put_texts(file, {realm, " = {\n\t\tkdc = ", kdc, ":", port_text, "\n\t\tadmin_server = ", kdc, ":",
                       port_text, "\n\t\tpkinit_win2k = ", win2k != 0 ? "yes" : "no",
-                      "\n\t\tpkinit_require_eku = false"
+                      "\n\t\tpkinit_require_eku = false"  // NOLINT(bugprone-suspicious-missing-comma): one text
                       "\n\t\tpkinit_require_krbtgt_otherName = false"
                       "\n\t}\n\n"
                       "[default_realm]\n\tlocalhost = ",

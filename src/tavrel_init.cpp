@@ -47,9 +47,9 @@ constexpr bool in_ranges(const std::array<IdRange, N> &ranges, uint32_t id) {
 // Makes sure the variable exists, putting the default when it does not.
 bool ensure_variable(const char *name, char *default_text, const char *missing_notice, const char *failure_notice) {
     if (std::getenv(name)) return true;
-    std::fputs(missing_notice, stderr);
+    (void)std::fputs(missing_notice, stderr);
     if (putenv(default_text) == 0) return true;
-    std::fputs(failure_notice, stderr);
+    (void)std::fputs(failure_notice, stderr);
     return false;
 }
 
@@ -84,15 +84,15 @@ int tavrel_init(void) {
     int result = SvcMon_Init(kGeneralClass, tavrel_event_callback, eventHandle);
     if (result != 0) TLOG(logSpecError, "%s - SvcMon_Init Error: %d", kStartupStep, result);
 
-    std::fputs("Initializing for network scan\n", stderr);
+    (void)std::fputs("Initializing for network scan\n", stderr);
     result = SvcMon_Init(kNetworkScanClass, tavrel_event_callback, eventHandle);
     if (result != 0) {
-        std::fprintf(stderr, "Network Scan init Service Monitor Error: %d\n", result);
+        (void)std::fprintf(stderr, "Network Scan init Service Monitor Error: %d\n", result);
         return startup_failed();
     }
     result = SvcMon_Init(kLanFaxClass, tavrel_event_callback, eventHandle);
     if (result != 0) {
-        std::fprintf(stderr, "LAN Fax init Serrvice Monitor Error: %d\n", result);
+        (void)std::fprintf(stderr, "LAN Fax init Serrvice Monitor Error: %d\n", result);
         return startup_failed();
     }
     return 0;

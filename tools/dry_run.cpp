@@ -56,6 +56,7 @@ bool print_diff(const std::string &fixed, const std::string &before, bool had_be
     const std::string new_file = has_after ? after : "/dev/null";
     std::vector<std::string> argv{"diff", "-u", "--label", old_label, "--label", new_label, old_file, new_file};
     std::vector<char *> args;
+    args.reserve(argv.size() + 1);
     for (std::string &arg : argv) args.push_back(arg.data());
     args.push_back(nullptr);
     std::cout.flush();
@@ -120,21 +121,21 @@ bool DryRun::report() const {
         return false;
     }
     bool ok = true;
-    for (const std::string &fixed : files) {
-        const std::string before = root_ + fixed;
-        const std::string after = scratch_ + fixed;
-        bool failed = false;
-        const std::optional<std::string> old_text = contents(before, failed);
-        const std::optional<std::string> new_text = contents(after, failed);
-        if (failed) {
-            std::cerr << "tavrel: --dry-run: cannot read " << fixed << '\n';
-            ok = false;
-        } else if (old_text != new_text && !print_diff(fixed, before, old_text.has_value(), after,
-                                                        new_text.has_value())) {
-            ok = false;
-        }
-    }
+    for (const std::string &fixed : files) ok = report_file(fixed) && ok;
     return ok;
+}
+
+bool DryRun::report_file(const std::string &fixed) const {
+    const std::string before = root_ + fixed;
+    const std::string after = scratch_ + fixed;
+    bool failed = false;
+    const std::optional<std::string> old_text = contents(before, failed);
+    const std::optional<std::string> new_text = contents(after, failed);
+    if (failed) {
+        std::cerr << "tavrel: --dry-run: cannot read " << fixed << '\n';
+        return false;
+    }
+    return old_text == new_text || print_diff(fixed, before, old_text.has_value(), after, new_text.has_value());
 }
 
 }  // namespace tool

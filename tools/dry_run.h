@@ -26,6 +26,9 @@ public:
     bool report() const;
 
 private:
+    // Prints one file's diff; false, after a message, when it cannot be read.
+    bool report_file(const std::string &fixed) const;
+
     std::string root_;     // without a trailing slash; "" for /
     std::string scratch_;
     std::set<std::string> copied_;  // fixed paths copied into the scratch root
