@@ -57,6 +57,12 @@ bool acceptable(const char *server, const char *path) {
         TLOG(logSpecError, "%s - The server holds a backslash", kName);
         return false;
     }
+    // smb.conf's reader strips blanks around a value: the file would name
+    // another server.
+    if (server_text.front() == ' ' || server_text.back() == ' ') {
+        TLOG(logSpecError, "%s - The server begins or ends with a blank", kName);
+        return false;
+    }
     if (!path) {
         TLOG(logSpecError, "%s - No path given", kName);
         return false;
@@ -68,6 +74,12 @@ bool acceptable(const char *server, const char *path) {
     }
     if (tavrel::has_control(std::string_view(path, path_length))) {
         TLOG(logSpecError, "%s - The path holds a control character", kName);
+        return false;
+    }
+    // A leading blank stays inside the value (the path goes out after a
+    // '/'); a trailing one would be stripped.
+    if (path_length > 0 && path[path_length - 1] == ' ') {
+        TLOG(logSpecError, "%s - The path ends with a blank", kName);
         return false;
     }
     return true;

@@ -72,10 +72,14 @@ bool read_interface_value(uint32_t index, std::span<char> dst) {
     return tavrel::copy_text(dst, record.text);
 }
 
+// An address never holds a blank; smbd would strip one at either end (leaving
+// an empty entry) and read two addresses where there is one in between.
 bool get_interface_ip_address(std::span<char> dst) {
     if (!read_interface_value(CN_PM_INDEX_ADDRESS, dst)) return false;
-    if (!breaks_smb_line(dst.data())) return true;
-    TLOG(logSpecWarn, "%s - Interface address holds a control character or backslash", "get_interface_ip_address");
+    const std::string_view address = dst.data();
+    if (!breaks_smb_line(address) && address.find(' ') == std::string_view::npos) return true;
+    TLOG(logSpecWarn, "%s - Interface address holds a control character, blank or backslash",
+         "get_interface_ip_address");
     tavrel::clear_text(dst);
     return false;
 }

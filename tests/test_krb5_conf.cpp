@@ -181,11 +181,15 @@ TEST_F(Krb5Builders, RefusesCallerTextsThatWouldBreakAFile) {
         refused(cac(bad, "dc1"), "Refusing the realm argument");
         refused(cac("CORP", bad), "Refusing the kdc argument");
     }
-    // A realm also opens its own block, where a leading '[' would open a section.
-    refused(spoilt(0, "[EVIL]"), "setting realm ");
-    refused(realm_only("[EVIL]"), "is not a qualified realm");
-    refused(with_service("[EVIL]", 1), "is not a qualified realm");
-    refused(cac("[EVIL]", "dc1"), "Refusing the realm argument");
+    // A realm also opens its own block, where a leading '[' would open a
+    // section and a trailing '*' would make MIT read another realm.
+    for (const char *bad_realm : {"[EVIL]", "CORP.EXAMPLE*"}) {
+        SCOPED_TRACE(bad_realm);
+        refused(spoilt(0, bad_realm), "setting realm ");
+        refused(realm_only(bad_realm), "is not a qualified realm");
+        refused(with_service(bad_realm, 1), "is not a qualified realm");
+        refused(cac(bad_realm, "dc1"), "Refusing the realm argument");
+    }
     refused(cf_build_krb_conf_with_XML_data(nullptr), "No Kerberos Settings for config file!");
     refused(with_service("CORP.EXAMPLE", 0), "Server Setting [0] is not in range");
     refused(with_service("CORP.EXAMPLE", 10), "Server Setting [10] is not in range");

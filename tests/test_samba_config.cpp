@@ -29,7 +29,8 @@ TEST_F(SmbConf, InterfaceEntryHoldsAddressAndPrefixLength) {
         {"10.0.0.5", "255.255.0.0", "/16"}, {"10.0.0.5", "0.0.0.0", "/0"}, {"10.0.0.5", "255.0.255.0", "/24"},
         {"10.0.0.5", "not a mask", "/32"}, {"10.0.0.5", std::nullopt, ""},
         {std::nullopt, "255.255.255.0", nullptr}, {"10.0.0.5\n", "255.255.255.0", nullptr},
-        {"10.0.0.5\\", "255.255.255.0", nullptr},
+        {"10.0.0.5\\", "255.255.255.0", nullptr}, {" ", "255.255.255.0", nullptr},
+        {"10.0.0.5 ", std::nullopt, nullptr}, {"10.0.0.5 10.0.0.6", "255.255.255.0", nullptr},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.address) + " " + ::testing::PrintToString(c.netmask));

@@ -114,6 +114,9 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         {"nas", nullptr, "No path given"},
         {"nas", "s\\d\npath = /etc", "The path holds a control character"},
         {"nas", "s\\d\r", "The path holds a control character"},
+        {" nas", "s\\d", "The server begins or ends with a blank"},
+        {"nas ", "s\\d", "The server begins or ends with a blank"},
+        {"nas", "s\\d ", "The path ends with a blank"},
     };
     load(filing_settings("true", ""));
     write(kFilingConf, kPrevious);
