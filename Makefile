@@ -38,7 +38,7 @@ demo: build
 
 # test-package last, also under make -j: it installs the native and the
 # device's builds that the parts before it make.
-test: test-native e2e test-asan test-target test-release test-clang
+test: test-native e2e test-asan test-target test-release test-clang fuzz-ci analyse
 	$(MAKE) bench BENCH_FLAGS=--quick
 	$(MAKE) test-package
 
@@ -95,8 +95,8 @@ test-matrix: deps deps-clang
 test-package:
 	JOBS=$(JOBS) scripts/test-package $(BUILD) $(TARGET_BUILD)
 
-# Static analysis: clang-tidy (.clang-tidy) and cppcheck over src/, host/ and
-# tools/; any finding fails. Not part of `make test`.
+# Static analysis: clang-tidy (.clang-tidy) over src/, host/ and tools/, and
+# cppcheck over every source the build compiles; any finding fails.
 analyse:
 	scripts/analyse
 
