@@ -36,10 +36,13 @@ constexpr const char *kPlausible[] = {"CORP.EXAMPLE", "corp.example", "kdc1.corp
 struct Input {
     FuzzedDataProvider &in;
     std::vector<std::string> secrets;
+    std::vector<std::string> drawn;  // every text drawn; a secret's are only a part of it
 
     std::string text() {
-        if (in.ConsumeBool()) return kPlausible[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kPlausible) - 1)];
-        return in.ConsumeRandomLengthString(80);
+        drawn.push_back(in.ConsumeBool()
+                            ? kPlausible[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kPlausible) - 1)]
+                            : in.ConsumeRandomLengthString(80));
+        return drawn.back();
     }
     host::Text optional_text() { return in.ConsumeBool() ? host::Text(text()) : std::nullopt; }
     // A secret carries markers no record has by chance, so that finding it
@@ -206,14 +209,14 @@ constexpr Builder kBuilders[] = {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fuzz::root();
     FuzzedDataProvider in(data, size);
-    Input input{in, {}};
+    Input input{in, {}, {}};
     const Builder &builder = kBuilders[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kBuilders) - 1)];
     host::apply_settings(settings_from(input));
     fuzz::put_previous({builder.target});
     const bool ok = builder.run(input);
     fuzz::check_target(builder.target, ok);
     fuzz::check_no_strays(builder.target);
-    fuzz::check_secrets_not_logged(input.secrets);
+    fuzz::check_secrets_not_logged(input.secrets, input.drawn);
     fuzz::check_records_returned();
     return 0;
 }

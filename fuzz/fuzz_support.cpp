@@ -349,9 +349,15 @@ void check_no_strays(const Target &target) {
         if (entry.path().filename().string().starts_with(".")) broken("temporary file left", entry.path().string());
 }
 
-void check_secrets_not_logged(const std::vector<std::string> &secrets) {
+void check_secrets_not_logged(const std::vector<std::string> &secrets, const std::vector<std::string> &open_texts) {
     for (const std::string &secret : secrets) {
         const std::string hex = hex_of(secret);
+        // The fuzzer learns the markers from the search itself and can spell
+        // a secret, or its hex, inside a user name.
+        const bool given_openly = std::any_of(open_texts.begin(), open_texts.end(), [&](const std::string &t) {
+            return t.find(secret) != std::string::npos || t.find(hex) != std::string::npos;
+        });
+        if (given_openly) continue;
         for (const host::LogRecord &r : host::log_records())
             if (r.message.find(secret) != std::string::npos || r.message.find(hex) != std::string::npos)
                 broken("a secret reached the log", r.message);
