@@ -210,6 +210,7 @@ TEST_F(Krb5Builders, FailedWriteKeepsThePreviousFile) {
     setrlimit(RLIMIT_FSIZE, &saved);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(read("/etc/krb5.conf"), kPrevious);
+    EXPECT_TRUE(strays().empty());
     // The record names the builder's own source and the line of its call that failed.
     const auto record = std::ranges::find(logs(), "Failed to write /etc/krb5.conf: File too large", &host::LogRecord::message);
     ASSERT_NE(record, logs().end());

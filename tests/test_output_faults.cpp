@@ -194,14 +194,6 @@ protected:
         }
     }
 
-    // Files whose name begins with '.' under the root: temporary files.
-    std::vector<std::string> strays() const {
-        std::vector<std::string> found;
-        for (const auto &entry : fs::recursive_directory_iterator(root()))
-            if (entry.path().filename().string().starts_with(".")) found.push_back(entry.path());
-        return found;
-    }
-
     // A file that holds a secret a build passed is readable by nobody else.
     void expect_secrets_private() const {
         for (const auto &entry : fs::recursive_directory_iterator(root())) {

@@ -57,6 +57,13 @@ mode_t TavrelTest::mode_of(const std::string &fixed) const {
     return ::stat(path(fixed).c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
+std::vector<std::string> TavrelTest::strays() const {
+    std::vector<std::string> found;
+    for (const auto &entry : fs::recursive_directory_iterator(root_))
+        if (entry.path().filename().string().starts_with(".")) found.push_back(entry.path());
+    return found;
+}
+
 std::vector<std::string> TavrelTest::messages(host::Level level) const {
     std::vector<std::string> out;
     for (const auto &r : logs()) if (r.level == level) out.push_back(r.message);

@@ -30,6 +30,8 @@ protected:
     std::optional<std::string> read(const std::string &fixed) const;
     void write(const std::string &fixed, const std::string &text, mode_t mode = 0644) const;
     mode_t mode_of(const std::string &fixed) const;  // 0 when it does not exist
+    // Files whose name begins with '.' anywhere under the root: temporary files left behind.
+    std::vector<std::string> strays() const;
 
     // Loads a settings snapshot (TOML text) into the host platform.
     void load(const std::string &toml) const { host::apply_settings(host::load_settings_text(toml, "test.toml")); }
