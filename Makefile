@@ -19,7 +19,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CI_SECONDS ?= 20
 
 .PHONY: all deps deps-clang build demo bench fuzz fuzz-ci test test-native e2e test-asan test-target test-release test-clang \
-        test-matrix test-package analyse clean
+        test-matrix test-package analyse mutate clean
 
 all: build
 
@@ -99,6 +99,16 @@ test-package:
 # cppcheck over every source the build compiles; any finding fails.
 analyse:
 	scripts/analyse
+
+# Mutation analysis of src/: a seeded sample of small changes, each rebuilt
+# and run against the native suite; prints the score and every survivor. A
+# tool, not a test. MUTANTS=N (0: all), SEED=S, FILES="src/a.cpp ...".
+MUTANTS ?= 200
+SEED ?= 1
+FILES ?=
+mutate:
+	@scripts/install-deps python3
+	MUTANTS=$(MUTANTS) SEED=$(SEED) JOBS=$(JOBS) scripts/mutate $(FILES)
 
 clean:
 	rm -rf build out
