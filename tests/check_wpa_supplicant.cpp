@@ -118,6 +118,7 @@ const Limit kLimits[] = {
     {"WepText6", Value::wep_text, "abcdef", refused("wep_key0", "is not 5, 13 or 16 characters")},
     {"WepText17", Value::wep_text, std::string(17, 'w'), refused("wep_key0", "is not 5, 13 or 16 characters")},
     {"WepHex10", Value::wep_hex, "0123456789", {}, "wep_key0"},
+    {"WepHex10Capitals", Value::wep_hex, "ABCDEF0189", {}, "wep_key0"},
     {"WepHex26", Value::wep_hex, std::string(26, 'a'), {}, "wep_key0"},
     {"WepHex32", Value::wep_hex, std::string(32, 'b'), {}, "wep_key0"},
     {"WepHex11", Value::wep_hex, "01234567890", refused("wep_key0", "is not 10, 26 or 32 hex digits")},

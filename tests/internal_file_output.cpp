@@ -126,22 +126,29 @@ TEST_F(FileOutput, TextThatDoesNotFitFailsTheBuild) {
     EXPECT_EQ(logs().at(0).line, line);
 }
 
-// A builder that runs out of room at the fragment "network={" fails at its
-// header: its messages in order, and the previous file kept.
-TEST_F(FileOutput, RefusedNetworkOpeningFailsTheSupplicantBuild) {
-    // Room for the global lines and the empty line, not for "network={".
-    tavrel::testing::render_capacity =
-        std::string("ctrl_interface=/var/run/wpa_supplicant\nctrl_interface_group=0\nap_scan=0\nfast_reauth=0\n\n").size();
-    write(CF_IO_WIRED_CONF_PATH, "previous\n");
+// A supplicant build that runs out of room at a fragment fails at that
+// step, with the fragment's warning and the step's error, and keeps the
+// previous file.
+TEST_F(FileOutput, RunningOutOfRoomFailsTheSupplicantBuildAtThatStep) {
+    const std::string file = tavrel_test::source_text("tests/data/8021x/wired-md5-bare.conf");
     const CF_IO_8021x_Params p{CF_IO_IFACE_WIRED, nullptr, 0, 0, CF_IO_EAP_MD5, "alice", "pw-secret-1",
                                nullptr, nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(cf_build_enterprise_8021x_conf_for_authentication(&p), 0u);
-    EXPECT_EQ(log_lines(), (std::vector<std::string>{
-                               "LIBENTER cf_build_enterprise_8021x_conf_for_authentication",
-                               "WARN String [network={] failed to write to config file for 802.1x",
-                               "ERROR Cannot write out Header Information",
-                               "LIBRETURN cf_build_enterprise_8021x_conf_for_authentication"}));
-    EXPECT_EQ(read(CF_IO_WIRED_CONF_PATH), "previous\n");
+    for (const auto &[fragment, step] : {std::pair{"network={", "Cannot write out Header Information"},
+                                         {"    identity=", "Cannot write out username [alice]"},
+                                         {"}", "Cannot close out file settings"}}) {
+        SCOPED_TRACE(fragment);
+        tavrel::testing::render_capacity = file.find(fragment);
+        write(CF_IO_WIRED_CONF_PATH, "previous\n");
+        host::log_clear();
+        EXPECT_EQ(cf_build_enterprise_8021x_conf_for_authentication(&p), 0u);
+        const std::vector<std::string> lines = log_lines();
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(std::vector(lines.end() - 3, lines.end()),
+                  (std::vector<std::string>{"WARN String [" + std::string(fragment) + "] failed to write to config file for 802.1x",
+                                            std::string("ERROR ") + step,
+                                            "LIBRETURN cf_build_enterprise_8021x_conf_for_authentication"}));
+        EXPECT_EQ(read(CF_IO_WIRED_CONF_PATH), "previous\n");
+    }
 }
 
 // A render its holder never closed is given up when the next begins; the

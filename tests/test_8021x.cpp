@@ -127,6 +127,7 @@ std::vector<Case> failure_cases() {
         {"EncryptionMinus1", [] { return personal({"office", 3, -1, "psk-secret-9"}); }, kPersonal, {"WARN Unknown Wireless Encryption Mode -1", "ERROR Cannot write out EncType [-1]"}},
         {"NoUserName", enterprise([](auto &p) { p.user_name = nullptr; }), kEnterprise, {"WARN No user name configured", "ERROR Cannot write out username [(null)]"}},
         {"EmptyCaCertPath", enterprise([](auto &p) { p.ca_cert = ""; }), kEnterprise, {kUser, "DEBUG Outer Identity for 802.1x is [anon]", "WARN String for the cert file path failed to write to config file for 802.1x", "ERROR Cannot write out ca_cert path info"}},
+        {"TtlsNoOuterIdentityEmptyCaCertPath", enterprise([](auto &p) { p.eap_type = CF_IO_EAP_TTLS_PAP; p.outer_identity = nullptr; p.ca_cert = ""; }), kEnterprise, {kUser, "INFO Outer Identity is NULL", "WARN String for the cert file path failed to write to config file for 802.1x", "ERROR Cannot write out ca_cert path info"}},
         {"Interface2", enterprise([](auto &p) { p.interface = 2; }), kEnterprise, {"WARN Null file pointer for 802.1x settings", "ERROR Cannot write out username [alice]"}},
         // Values that would break the line or be read otherwise; secrets masked.
         {"LineFeedInPsk", [] { return personal({"office", 3, 1, "psk-secret-9\npsk=x"}); }, kPersonal, {"WARN Value for [psk] holds a control character; not written to config file", "ERROR Cannot write out PSK [(hidden)]"}},

@@ -22,7 +22,7 @@ struct HandoffCase {
     std::string request;
     int result;
     const char *new_name;  // the new domain or realm afterwards ("": left as it was)
-    std::string log_line;  // a record the hand-off must log, or ""
+    std::vector<std::string> log;  // records the hand-off must log, each once
     off_t offset;          // where the descriptor is left
 };
 void PrintTo(const HandoffCase &c, std::ostream *os) { *os << c.name; }
@@ -44,7 +44,7 @@ TEST_P(Handoff, ResultNewNameAndOffset) {
     EXPECT_EQ(lseek(fd, 0, SEEK_CUR), c.offset);
     close(fd);
     const auto lines = log_lines();
-    EXPECT_TRUE(c.log_line.empty() || std::ranges::count(lines, c.log_line) == 1) << c.log_line;
+    for (const std::string &line : c.log) EXPECT_EQ(std::ranges::count(lines, line), 1) << line;
     // Only the Kerberos hand-off traces its entry and every return.
     EXPECT_EQ(!lines.empty() && lines.front() == "LIBENTER handle_kerberos_info_from_caller" &&
                   lines.back() == "LIBRETURN handle_kerberos_info_from_caller", c.kerberos);
@@ -53,22 +53,22 @@ TEST_P(Handoff, ResultNewNameAndOffset) {
 INSTANTIATE_TEST_SUITE_P(
     Requests, Handoff,
     ::testing::Values(
-        HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "", "", 0},
-        HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "", "", 0},
-        HandoffCase{"Exactly774Bytes", false, "alice\nHOME\n" + repeat(763, '\n'), 1, "HOME", "", 0},
-        HandoffCase{"Over774Bytes", false, "alice\nHOME\n" + repeat(764, '\n'), 0, "", "WARN More bytes on IPC fd then expected for SMB", 775},
-        HandoffCase{"LeadingEmptyLinesAndUserName256", true, "\n\n" + repeat(256) + "\n\nHOME.EXAMPLE\n", 1, "HOME.EXAMPLE", "", 0},
-        HandoffCase{"UserName257", true, repeat(257) + "\nHOME", 0, "", "WARN Couldn't retrieve request username for Kerberos", 262},
-        HandoffCase{"EmptyRequest", false, "", 0, "", "WARN Couldn't retrieve request username for SMB", 0},
-        HandoffCase{"OnlyUserKerberos", true, "alice\n", 1, "", "FORCEINFO A null realm was passed in by user for Kerberos", 0},
-        HandoffCase{"OnlyUserSmb", false, "alice", 1, "\n", "FORCEINFO A null domain was passed in by user for SMB", 0},
-        HandoffCase{"OneCharacterDomain", false, "alice\nC\n", 0, "\n", "WARN Couldn't retrieve domain for SMB from user", 8},
-        HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", "FORCEINFO Could not get the default realm for Kerberos", 0}),
+        HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "", {}, 0},
+        HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "", {}, 0},
+        HandoffCase{"Exactly774Bytes", false, "alice\nHOME\n" + repeat(763, '\n'), 1, "HOME", {}, 0},
+        HandoffCase{"Over774Bytes", false, "alice\nHOME\n" + repeat(764, '\n'), 0, "", {"WARN More bytes on IPC fd then expected for SMB"}, 775},
+        HandoffCase{"LeadingEmptyLinesAndUserName256", true, "\n\n" + repeat(256) + "\n\nHOME.EXAMPLE\n", 1, "HOME.EXAMPLE", {}, 0},
+        HandoffCase{"UserName257", true, repeat(257) + "\nHOME", 0, "", {"WARN Couldn't retrieve request username for Kerberos"}, 262},
+        HandoffCase{"EmptyRequest", false, "", 0, "", {"WARN Couldn't retrieve request username for SMB"}, 0},
+        HandoffCase{"OnlyUserKerberos", true, "alice\n", 1, "", {"FORCEINFO A null realm was passed in by user for Kerberos"}, 0},
+        HandoffCase{"OnlyUserSmb", false, "alice", 1, "\n", {"FORCEINFO Could not get the default NT Domain for SMB", "FORCEINFO A null domain was passed in by user for SMB"}, 0},
+        HandoffCase{"OneCharacterDomain", false, "alice\nC\n", 0, "\n", {"WARN Couldn't retrieve domain for SMB from user"}, 8},
+        HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", {"FORCEINFO Could not get the default realm for Kerberos"}, 0}),
     [](const auto &p) { return std::string(p.param.name); });
 
 class HandoffDescriptor : public tavrel_test::TavrelTest {};
 
-TEST_F(HandoffDescriptor, NegativeOrClosedIsRefused) {
+TEST_F(HandoffDescriptor, NegativeClosedOrUnseekableIsRefused) {
     const int closed = dup(0);
     close(closed);
     for (const int fd : {-1, closed}) {
@@ -77,6 +77,28 @@ TEST_F(HandoffDescriptor, NegativeOrClosedIsRefused) {
     }
     const std::string bad = "bad FD retrieved from IPC message for ";
     EXPECT_EQ(messages(host::Level::Warn), (std::vector{bad + "SMB", bad + "Kerberos", bad + "SMB", bad + "Kerberos"}));
+    // A pipe holds a whole request but cannot be rewound.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], "alice\nCORP\n", 11), 11);
+    host::log_clear();
+    EXPECT_EQ(handle_smb_info_from_caller(ends[0]), 0);
+    EXPECT_EQ(messages(host::Level::Warn), std::vector<std::string>{"A problem occurred while reseting the FD for SMB"});
+    close(ends[0]);
+    close(ends[1]);
+}
+
+// Descriptor 0 is a descriptor like any other (a service may have closed its standard input).
+TEST_F(HandoffDescriptor, ZeroIsRead) {
+    const int saved = dup(0);
+    const int fd = memfd_create("request", 0);
+    ASSERT_EQ(::write(fd, "alice\nHOME\n", 11), 11);
+    ASSERT_EQ(dup2(fd, 0), 0);
+    EXPECT_EQ(handle_smb_info_from_caller(0), 1);
+    dup2(saved, 0);
+    close(saved);
+    close(fd);
+    EXPECT_STREQ(sm_get_new_domain_name(), "HOME");
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ const std::string kPlatform =
 // A stored service: KDC by host name or address (the other ""), port 88, and
 // a backup KDC by address (0.0.0.0: none).
 std::string service(const std::string &realm, const std::string &kdc, const std::string &address,
-                    const std::string &backup_address = "0.0.0.0", int backup_port = 88) {
+                    const std::string &backup_address = "0.0.0.0", int backup_port = 88, const std::string &backup = "") {
     return "[[kerberos]]\nrealm = \"" + realm + "\"\nkdc = \"" + kdc + "\"\nkdc_address = \"" + address +
-           "\"\nkdc_port = 88\nbackup_kdc = \"\"\nbackup_kdc_address = \"" + backup_address +
+           "\"\nkdc_port = 88\nbackup_kdc = \"" + backup + "\"\nbackup_kdc_address = \"" + backup_address +
            "\"\nbackup_kdc_port = " + std::to_string(backup_port) + "\n";
 }
 const std::string kCorp = service(kRealm, "", "192.0.2.7");
@@ -94,7 +94,9 @@ const std::vector<Case> kCases = {
      F::removed, nullptr, {"Could not set the default Kerberos realm"}},
     {"NoUsableServiceRemovesFile", "[[kerberos]]\nrealm = \"CORP.EXAMPLE\"\n", F::removed, kRealm,
      {"All realms for Kerberos are set incorrectly"}},
-    {"HostNameResolvingToIpv6", service(kRealm, "kdc6.corp.example", ""), F::written, kRealm},
+    // Only the primary's address is logged.
+    {"HostNamesResolvingToIpv6", service(kRealm, "kdc6.corp.example", "", "0.0.0.0", 88, "kdc6.corp.example"),
+     F::written, kRealm, {"New IPv6 address is [[2001:db8::6]]"}},
     {"LowerCaseRealmAndAllZeroBackupOn88", service("corp.example", "", "192.0.2.7", "::"), F::written, kRealm},
     {"AllZeroIpv6BackupOnPort750IsWritten", service(kRealm, "", "192.0.2.7", "::", 750), F::written, kRealm},
     {"UnreadableBackupHostNameKeepsClosedEntry", kCorp + kOrg + kBackupHostUnreadable, F::written, kRealm},
@@ -110,6 +112,9 @@ const std::vector<Case> kCases = {
     // The caller-driven builders leave the no-name marker as the current realm.
     {"RecordAddressWinsOverHostName", "", F::written, kNoName, {},
      [] { return record({"corp.example", "kdc2.corp.example", "192.0.2.5", 88, "kdc6.corp.example", "", 750}); }},
+    // A caller's buffer may hold old bytes after the NUL of an empty address.
+    {"RecordStaleBytesAfterEmptyAddress", "", F::written, kNoName, {},
+     [] { return record({"CORP.EXAMPLE", "kdc2.corp.example", "\0" "192.0.2.5", 88, "", "", 0}); }},
     {"RecordPorts0And65535LeftOff", "", F::written, kNoName, {},
      [] { return record({"CORP.EXAMPLE", "", "2001:db8::5", 0, "kdc1.corp.example", "", 65535}); }},
     {"RecordWithoutKdcKeepsPreviousFile", "", F::kept, kNoName, {"Could not write out hostname for kerberos"},
@@ -190,11 +195,22 @@ TEST_F(Krb5Builders, RefusesCallerTextsThatWouldBreakAFile) {
         refused(with_service(bad_realm, 1), "is not a qualified realm");
         refused(cac(bad_realm, "dc1"), "Refusing the realm argument");
     }
+    refused(spoilt(0, "CORP."), "Realm [CORP.] is not a qualified realm");
     refused(cf_build_krb_conf_with_XML_data(nullptr), "No Kerberos Settings for config file!");
     refused(with_service("CORP.EXAMPLE", 0), "Server Setting [0] is not in range");
     refused(with_service("CORP.EXAMPLE", 10), "Server Setting [10] is not in range");
     for (const char *fixed : kFixed) EXPECT_EQ(read(fixed), kPrevious);
     EXPECT_EQ(sm_get_current_realm_name(), nullptr);
+}
+
+// A realm as long as a realm buffer holds is taken whole.
+TEST_F(Krb5Builders, TakeTheLongestRealm) {
+    load(kCorp + kPlatform);
+    const std::string label(63, 'R'), realm = label + "." + label + "." + label + "." + label;
+    for (const auto build : {+[](const char *r) { return spoilt(0, r); }, +[](const char *r) { return with_service(r, 1); }}) {
+        EXPECT_EQ(build(realm.c_str()), 1);
+        EXPECT_NE(read("/etc/krb5.conf").value_or("").find("\n\t" + realm + " = {"), std::string::npos);
+    }
 }
 
 // A file that cannot be written whole is not put in place.

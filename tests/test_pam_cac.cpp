@@ -79,6 +79,8 @@ TEST_F(PamCacFile, UnopenableFileIsReported) {
     std::filesystem::remove_all(path("/etc/pam.d"));
     EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 0);
     EXPECT_TRUE(logged(Level::Error, "Error Opening /etc/pam.d/pam_cac for writing: Error: No such file or directory"));
+    EXPECT_EQ(log_lines().front(), "LIBENTER cf_build_pam_conf_file_for_CAC");
+    EXPECT_EQ(log_lines().back(), "LIBRETURN cf_build_pam_conf_file_for_CAC");
 }
 
 }  // namespace

@@ -19,6 +19,10 @@ TEST_F(RememberedSettings, StartEmptyWithNoAddress) {
         {sm_get_current_domain_name, ""}, {sm_get_current_krb_server, nullptr}, {sm_get_current_realm_name, nullptr},
         {sm_get_current_internet_address, "0.0.0.0"}, {sm_get_current_krb_internet_address, "0.0.0.0"}};
     for (const auto &[get, answer] : answers) EXPECT_STREQ(get(), answer);
+    const std::string null = " in configuration is NULL";
+    EXPECT_EQ(messages(Level::LibInfo), (std::vector<std::string>{"The current hostname" + null, "The current domain name" + null,
+                                                                  "The current krb_server" + null, "The current realm name" + null,
+                                                                  "Null IP address in SMB data.", "Null IP address in Kerberos data."}));
 }
 
 struct Field { int (*set)(const char *); const char *(*get)(); };

@@ -3,6 +3,7 @@
 // is opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,13 +28,17 @@ std::string filing_settings(const std::string &resolve, const std::string &ntlmv
 }
 
 TEST_F(FilingConf, WritesTheFileForEachRequest) {
-    // Each writes tests/data/smb/file/<file>.conf.
-    const struct { const char *file, *resolve, *ntlmv2, *server, *path; } requests[] = {
-        {"AddressWithBackslashPath", "true", "", "10.1.2.3", "scans\\dept"},
-        {"RootedPathNtlmv2On", "true", "true", "10.1.2.3", "/scans"},
-        {"NameResolvedByDefault", "", "", "files.corp.example", "s"},
-        {"ResolvingOffTrailingBackslashNtlmv2Off", "false", "false", "files.corp.example", "s\\"},
-        {"UnresolvableNtlmv2Unreadable", "true", "\"yes\"", "nas9", "s"},
+    // Each writes tests/data/smb/file/<file>.conf, and logs how it took the server.
+    const std::string address = "LIBINFO build_smb_conf_for_filing - Using IP address 10.1.2.3 provided for Server";
+    const std::string netbios = "FORCEINFO Using NETBIOS name over its IP for server (";
+    const struct { const char *file, *resolve, *ntlmv2, *server, *path; std::string logged; } requests[] = {
+        {"AddressWithBackslashPath", "true", "", "10.1.2.3", "scans\\dept", address},
+        {"RootedPathNtlmv2On", "true", "true", "10.1.2.3", "/scans", address},
+        {"NameResolvedByDefault", "", "", "files.corp.example", "s",
+         "LIBINFO build_smb_conf_for_filing - Converted server name (files.corp.example) to IP (192.0.2.30)"},
+        {"ResolvingOffTrailingBackslashNtlmv2Off", "false", "false", "files.corp.example", "s\\",
+         netbios + "files.corp.example)"},
+        {"UnresolvableNtlmv2Unreadable", "true", "\"yes\"", "nas9", "s", netbios + "nas9)"},
     };
     for (const auto &r : requests) {
         SCOPED_TRACE(r.file);
@@ -42,6 +47,10 @@ TEST_F(FilingConf, WritesTheFileForEachRequest) {
         EXPECT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
         EXPECT_EQ(read(kFilingConf), golden("file/" + std::string(r.file) + ".conf"));
         EXPECT_EQ(folder.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
+        EXPECT_EQ(std::ranges::count(log_lines(), r.logged), 1) << r.logged;
+        if (*r.resolve) {  // else the missing switch is the one error
+            EXPECT_EQ(messages(host::Level::Error), Lines{});
+        }
     }
 }
 
@@ -129,17 +138,17 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         EXPECT_EQ(folder, r.path ? r.path : "");
         EXPECT_EQ(log_lines(), Lines{"ERROR build_smb_conf_for_filing - " + std::string(r.error)});
     }
-    host::log_clear();
     char server[] = "10.1.2.3", folder[] = "scans";
-    Capturing flush_fails, close_fails;
+    Capturing flush_fails, close_fails, unopenable;
     flush_fails.flush_result = close_fails.close_result = EOF;
-    EXPECT_EQ(flush_fails.build_smb_conf_for_filing(server, folder), -1);
-    EXPECT_EQ(close_fails.build_smb_conf_for_filing(server, folder), -1);
-    setenv("TAVREL_ROOT", (root() + "/missing").c_str(), 1);
-    EXPECT_EQ(build_smb_conf_for_filing(server, folder), -1);
-    EXPECT_EQ(messages(host::Level::Error), (Lines{"build_smb_conf_for_filing - Failed to write /etc/smb.conf.file",
-                                                   "build_smb_conf_for_filing - Failed to close /etc/smb.conf.file",
-                                                   "Unable to open SMB configuration file"}));
+    for (const auto &[config, error] : {std::pair{&flush_fails, "build_smb_conf_for_filing - Failed to write /etc/smb.conf.file"},
+                                        {&close_fails, "build_smb_conf_for_filing - Failed to close /etc/smb.conf.file"},
+                                        {&unopenable, "Unable to open SMB configuration file"}}) {
+        host::log_clear();
+        if (config == &unopenable) setenv("TAVREL_ROOT", (root() + "/missing").c_str(), 1);
+        EXPECT_EQ(config->build_smb_conf_for_filing(server, folder), -1);
+        EXPECT_EQ(messages(host::Level::Error), Lines{error});
+    }
 }
 
 }  // namespace
