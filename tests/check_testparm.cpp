@@ -2,16 +2,9 @@
 // the builders to these files byte for byte): each entry is taken as the
 // parameter we meant, and testparm has nothing to say beyond what the
 // device's older SMB client needs.
-#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <span>
-#include <sstream>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "tavrel_test.h"
 

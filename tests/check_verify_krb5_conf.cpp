@@ -1,12 +1,7 @@
 // Every krb5.conf the unit tests pin (the golden files of tests/data/krb/)
 // goes through Heimdal's verify_krb5_conf: no parse error, no unknown entry,
 // nothing but the complaints listed below.
-#include <algorithm>
-#include <filesystem>
 #include <regex>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #include "tavrel_test.h"
 

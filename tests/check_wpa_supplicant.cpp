@@ -3,11 +3,7 @@
 // control or non-ASCII bytes or a hex key it reads back exactly the caller's
 // bytes. At each limit of a value, what the builders write it reads, and what
 // they refuse it would have refused too.
-#include <filesystem>
-#include <map>
-#include <sstream>
 
-#include "tavrel/8021x_config.h"
 #include "tavrel_test.h"
 
 namespace {

@@ -2,11 +2,8 @@
 // files are tests/data/8021x/<case>.conf, which check_wpa_supplicant also has
 // wpa_supplicant read), and what a failed build logs and leaves behind (the
 // previous file, untouched). No secret a test passes in may reach the log.
-#include <algorithm>
-#include <functional>
 #include <iterator>
 
-#include "tavrel/8021x_config.h"
 #include "tavrel_test.h"
 
 namespace {

@@ -1,10 +1,20 @@
-// Text and output helpers shared by the builders.
+// What the library's general utilities give a caller: the text and output
+// helpers; the attribute readers (the limits of each value, what a refused
+// value leaves in the caller's buffer, the checks of the record every reader
+// shares, a null output refused by each); and the sign-in hand-off (a user's
+// request read from a real, seekable descriptor, what it changes in the
+// remembered settings, and where it leaves the descriptor).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdio>
 
-#include "tavrel/general_utilities.h"
 #include "tavrel_test.h"
 
 namespace {
+
+using tavrel_test::repeat;
 
 class Helpers : public tavrel_test::TavrelTest {};
 
@@ -36,6 +46,184 @@ TEST_F(Helpers, PortIsWrittenWithItsColonOnlyFrom1To65534) {
         std::fclose(stream);
         EXPECT_STREQ(out, text) << port;
     }
+}
+
+// ---- Attribute readers --------------------------------------------------------
+
+using Reader = int (*)(char *, int32_t);
+constexpr char kUntouched[] = "untouched";
+enum Kind { text = 0, integer = 1, address = 2, error = 3, missing, mismatched };  // the first four: record types
+
+struct ReadCase {
+    const char *name;
+    Reader read;
+    int32_t id;
+    Kind kind;
+    std::string value;  // text or address
+    uint32_t port;      // the port, the integer, or the error code
+    int result;
+    std::string output;
+    std::string log_line = {};  // a record the read must log
+};
+void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
+
+class Read : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<ReadCase> {};
+
+TEST_P(Read, ResultOutputAndLog) {
+    const ReadCase &c = GetParam();
+    EXPECT_EQ(c.read(nullptr, c.id), 0);  // refused before the service monitor is asked
+    EXPECT_TRUE(host::svcmon_requests().empty());
+    host::log_clear();
+    if (c.kind != missing)
+        host::svcmon_set(c.id, {.type = c.kind == mismatched ? text : c.kind, .text = c.value,
+                                .integer = static_cast<int32_t>(c.port), .port = c.port,
+                                .echo_id = c.kind == mismatched ? std::optional(12) : std::nullopt});
+    char out[512] = "untouched";
+    EXPECT_EQ(c.read(out, c.id), c.result);
+    EXPECT_EQ(std::string(out), c.output);
+    EXPECT_TRUE(c.log_line.empty() || std::ranges::count(log_lines(), c.log_line) == 1) << c.log_line;
+}
+
+// The protocol reader answers a number; here it is shown as text.
+int protocol(char *out, int32_t id) {
+    int32_t value = -1;
+    const int result = get_filingProtocol_from_dstore(out ? &value : nullptr, id);
+    if (result) std::snprintf(out, 16, "%d", value);
+    return result;
+}
+const auto realm = get_realm_from_dstore, port = get_port_from_dstore, share = get_sharename_from_dstore,
+           dns = get_dns_name_from_dstore, addr = get_just_the_ip_address_from_dstore,
+           addr_port = get_ip_address_from_dstore, nt = get_nt_domain_from_dstore;
+
+INSTANTIATE_TEST_SUITE_P(
+    Readers, Read,
+    ::testing::Values(
+        ReadCase{"Protocol", protocol, 259, integer, "", 4, 1, "4", "LIBINFO get_filingProtocol_from_dstore - Filing Protocol for (259) is (4)"},
+        ReadCase{"RealmEmpty", realm, 36, text, "", 0, 1, ""},
+        ReadCase{"RealmTwo", realm, 36, text, "ab", 0, 0, kUntouched, "ERROR get_realm_from_dstore - Realm is syntactically incorrect"},
+        ReadCase{"RealmThree", realm, 36, text, "a.b", 0, 1, "A.B"},
+        ReadCase{"Realm255", realm, 36, text, repeat(255), 0, 1, repeat(255, 'A')},
+        ReadCase{"Realm256", realm, 36, text, repeat(256), 0, 0, kUntouched},
+        ReadCase{"RealmBlank", realm, 36, text, "CORP NET", 0, 0, kUntouched},
+        ReadCase{"RealmErrorRecord", realm, 36, error, "", 5, 0, kUntouched, "ERROR get_realm_from_dstore - Error retrieving realm from data store, SvcMon Code: 5"},
+        ReadCase{"RealmMissing", realm, 36, missing, "", 0, 0, kUntouched, "ERROR get_realm_from_dstore - NULL returned from SvcMon_GetAttr"},
+        ReadCase{"Port65535", port, 40, address, "", 65535, 1, "65535", "LIBINFO get_port_from_dstore - Port Val for (40) is (65535)"},
+        ReadCase{"Port65536", port, 40, address, "", 65536, 0, "", "LIBINFO get_port_from_dstore - Invalid port number: 65536"},
+        ReadCase{"PortTextType", port, 40, text, "88", 0, 0, kUntouched, "ERROR get_port_from_dstore - Invalid type returned from SvcMon_GetAttr for attribute 40"},
+        ReadCase{"ShareEmpty", share, 260, text, "", 0, 1, "", "LIBINFO get_sharename_from_dstore - sharename is undefined for (260)."},
+        ReadCase{"Share127", share, 260, text, repeat(127), 0, 1, repeat(127)},
+        ReadCase{"Share128", share, 260, text, repeat(128), 0, 0, "", "ERROR get_sharename_from_dstore - sharename is too long."},
+        ReadCase{"ShareControl", share, 260, text, "scans\nx", 0, 0, "", "ERROR get_sharename_from_dstore - sharename holds a control character."},
+        ReadCase{"ShareMismatchedId", share, 260, mismatched, "scans", 0, 0, kUntouched, "ERROR get_sharename_from_dstore - Attribute returned (12) does not equal one sent (260)"},
+        ReadCase{"Dns256", dns, 80, text, repeat(256), 0, 0, "", "ERROR get_dns_name_from_dstore - DNS name is too long."},
+        ReadCase{"DnsScopedAddress", dns, 80, text, "fe80::5%eth0", 0, 1, "fe80::5%eth0"},
+        ReadCase{"DnsNetbiosName", dns, 80, text, "SCAN$", 0, 1, "SCAN$", "LIBINFO get_dns_name_from_dstore - DNS Name for (80) is (SCAN$)"},
+        ReadCase{"DnsEmpty", dns, 80, text, "", 0, 1, "", "LIBINFO get_dns_name_from_dstore - DNS name is undefined."},
+        ReadCase{"DnsFinalBackslash", dns, 80, text, "dc1\\", 0, 0, "", "ERROR get_dns_name_from_dstore - DNS name holds an invalid character."},
+        ReadCase{"DnsBlank", dns, 80, text, "dc 1", 0, 0, "", "ERROR get_dns_name_from_dstore - DNS name holds an invalid character."},
+        ReadCase{"AddressEmpty", addr, 79, address, "", 0, 0, kUntouched, "ERROR get_just_the_ip_address_from_dstore - IP Address is syntactically incorrect"},
+        ReadCase{"WithPortIPv4AndPort0", addr_port, 37, address, "192.0.2.7", 0, 1, "192.0.2.7:0", "LIBINFO get_ip_address_from_dstore - IP Address for (37) is (192.0.2.7:0)"},
+        ReadCase{"WithPortIPv6", addr_port, 37, address, "2001:db8::7", 88, 1, "[2001:db8::7]:88", "DEBUG New IPv6 address is [[2001:db8::7]]"},
+        ReadCase{"WithPortEmpty", addr_port, 37, address, "", 70000, 1, "", "LIBINFO get_ip_address_from_dstore - IP addr for (37) is NULL"},
+        ReadCase{"WithPortHostName", addr_port, 37, address, "kdc1", 88, 1, "kdc1:88", "ERROR get_ip_address_from_dstore - IP Address is syntactically incorrect"},
+        ReadCase{"WithPortBadPort", addr_port, 37, address, "192.0.2.7", 65536, 0, "192.0.2.7", "ERROR get_ip_address_from_dstore - Invalid port number: 65536"},
+        ReadCase{"WithPortJustFits", addr_port, 37, address, repeat(47), 65535, 1, repeat(47) + ":65535"},
+        ReadCase{"WithPortTooLong", addr_port, 37, address, repeat(48), 65535, 0, kUntouched, "ERROR get_ip_address_from_dstore - IP Address is syntactically incorrect"},
+        ReadCase{"WithPortMissing", addr_port, 37, missing, "", 0, 0, kUntouched, "ERROR get_ip_address_from_dstore - NULL returned from SvcMon_GetAttr"},
+        ReadCase{"WithPortBlank", addr_port, 37, address, "kdc 1", 88, 0, kUntouched},
+        ReadCase{"NtDomain", nt, 103, text, "Corp", 0, 1, "Corp", "LIBINFO get_nt_domain_from_dstore - NT Domain is (Corp)"},
+        ReadCase{"NtDomain255", nt, 78, text, repeat(255), 0, 1, repeat(255)},
+        ReadCase{"NtDomain256", nt, 78, text, repeat(256), 0, 0, "", "INFO NT Domain is syntactically incorrect"},
+        ReadCase{"NtDomainEmpty", nt, 78, text, "", 0, 0, "", "INFO NT Domain is syntactically incorrect"},
+        ReadCase{"NtDomainBackslash", nt, 78, text, "CORP\\", 0, 0, "", "INFO NT Domain holds a backslash or a control character"},
+        ReadCase{"NtDomainId79", nt, 79, text, "CORP", 0, 0, kUntouched, "ERROR get_nt_domain_from_dstore - Invalid Domain Name Attribute passed for SvcMon"}),
+    [](const auto &p) { return std::string(p.param.name); });
+
+// ---- Sign-in hand-off ---------------------------------------------------------
+
+struct HandoffCase {
+    const char *name;
+    bool kerberos;
+    std::string request;
+    int result;
+    const char *new_name;  // the new domain or realm afterwards ("": left as it was)
+    std::vector<std::string> log;  // records the hand-off must log, each once
+    off_t offset;          // where the descriptor is left
+};
+void PrintTo(const HandoffCase &c, std::ostream *os) { *os << c.name; }
+
+class Handoff : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<HandoffCase> {};
+
+TEST_P(Handoff, ResultNewNameAndOffset) {
+    const HandoffCase &c = GetParam();
+    sm_set_current_domain_name("CORP");
+    sm_set_current_realm_name("CORP.EXAMPLE");
+    // Regular files and memfds alike; the request is left at its end, so the
+    // hand-off has to rewind it itself.
+    const int fd = c.kerberos ? memfd_create("request", 0)
+                              : ::open(path("/request").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+    ASSERT_EQ(::write(fd, c.request.data(), c.request.size()), static_cast<ssize_t>(c.request.size()));
+
+    EXPECT_EQ(c.kerberos ? handle_kerberos_info_from_caller(fd) : handle_smb_info_from_caller(fd), c.result);
+    EXPECT_STREQ(c.kerberos ? sm_get_new_realm_name() : sm_get_new_domain_name(), c.new_name);
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), c.offset);
+    close(fd);
+    const auto lines = log_lines();
+    for (const std::string &line : c.log) EXPECT_EQ(std::ranges::count(lines, line), 1) << line;
+    // Only the Kerberos hand-off traces its entry and every return.
+    EXPECT_EQ(!lines.empty() && lines.front() == "LIBENTER handle_kerberos_info_from_caller" &&
+                  lines.back() == "LIBRETURN handle_kerberos_info_from_caller", c.kerberos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, Handoff,
+    ::testing::Values(
+        HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "", {}, 0},
+        HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "", {}, 0},
+        HandoffCase{"Exactly774Bytes", false, "alice\nHOME\n" + repeat(763, '\n'), 1, "HOME", {}, 0},
+        HandoffCase{"Over774Bytes", false, "alice\nHOME\n" + repeat(764, '\n'), 0, "", {"WARN More bytes on IPC fd then expected for SMB"}, 775},
+        HandoffCase{"LeadingEmptyLinesAndUserName256", true, "\n\n" + repeat(256) + "\n\nHOME.EXAMPLE\n", 1, "HOME.EXAMPLE", {}, 0},
+        HandoffCase{"UserName257", true, repeat(257) + "\nHOME", 0, "", {"WARN Couldn't retrieve request username for Kerberos"}, 262},
+        HandoffCase{"EmptyRequest", false, "", 0, "", {"WARN Couldn't retrieve request username for SMB"}, 0},
+        HandoffCase{"OnlyUserKerberos", true, "alice\n", 1, "", {"FORCEINFO A null realm was passed in by user for Kerberos"}, 0},
+        HandoffCase{"OnlyUserSmb", false, "alice", 1, "\n", {"FORCEINFO Could not get the default NT Domain for SMB", "FORCEINFO A null domain was passed in by user for SMB"}, 0},
+        HandoffCase{"OneCharacterDomain", false, "alice\nC\n", 0, "\n", {"WARN Couldn't retrieve domain for SMB from user"}, 8},
+        HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", {"FORCEINFO Could not get the default realm for Kerberos"}, 0}),
+    [](const auto &p) { return std::string(p.param.name); });
+
+class HandoffDescriptor : public tavrel_test::TavrelTest {};
+
+TEST_F(HandoffDescriptor, NegativeClosedOrUnseekableIsRefused) {
+    const int closed = dup(0);
+    close(closed);
+    for (const int fd : {-1, closed}) {
+        EXPECT_EQ(handle_smb_info_from_caller(fd), 0);
+        EXPECT_EQ(handle_kerberos_info_from_caller(fd), 0);
+    }
+    const std::string bad = "bad FD retrieved from IPC message for ";
+    EXPECT_EQ(messages(host::Level::Warn), (std::vector{bad + "SMB", bad + "Kerberos", bad + "SMB", bad + "Kerberos"}));
+    // A pipe holds a whole request but cannot be rewound.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], "alice\nCORP\n", 11), 11);
+    host::log_clear();
+    EXPECT_EQ(handle_smb_info_from_caller(ends[0]), 0);
+    EXPECT_EQ(messages(host::Level::Warn), std::vector<std::string>{"A problem occurred while reseting the FD for SMB"});
+    close(ends[0]);
+    close(ends[1]);
+}
+
+// Descriptor 0 is a descriptor like any other (a service may have closed its standard input).
+TEST_F(HandoffDescriptor, ZeroIsRead) {
+    const int saved = dup(0);
+    const int fd = memfd_create("request", 0);
+    ASSERT_EQ(::write(fd, "alice\nHOME\n", 11), 11);
+    ASSERT_EQ(dup2(fd, 0), 0);
+    EXPECT_EQ(handle_smb_info_from_caller(0), 1);
+    dup2(saved, 0);
+    close(saved);
+    close(fd);
+    EXPECT_STREQ(sm_get_new_domain_name(), "HOME");
 }
 
 }  // namespace

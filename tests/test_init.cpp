@@ -1,10 +1,8 @@
 // Start-up: environment defaults, what the data store is attached with, what
 // a failure at each step leaves; and the classification of change events.
-#include <algorithm>
 #include <cstdlib>
 #include <numeric>
 
-#include "tavrel/tavrel_init.h"
 #include "tavrel_test.h"
 
 namespace {

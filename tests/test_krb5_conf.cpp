@@ -5,17 +5,10 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstring>
-#include <optional>
 #include <span>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "tavrel/tavrel.h"
 #include "tavrel_test.h"
 
 namespace {

@@ -1,13 +1,7 @@
 // /etc/pam.d/pam_cac: the whole file for each switch setting (the golden files
 // tests/data/krb/pam_cac.*), its messages, and config-server texts that would
 // add arguments, lines or a comment to the PAM stack.
-#include <algorithm>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
 
-#include "tavrel/tavrel.h"
 #include "tavrel_test.h"
 
 namespace {

@@ -3,15 +3,13 @@
 // layout is pinned here for both ABIs the library is built for: the device's
 // 32-bit PowerPC (4-byte pointers, ILP32) and the build machine's x86-64
 // (8-byte pointers, LP64). A reordered, widened or re-signed field fails here.
-#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 #include <utility>
 
-#include "tavrel/8021x_config.h"
-#include "tavrel/kerberos_config.h"
+#include "tavrel_test.h"
 
 namespace {
 

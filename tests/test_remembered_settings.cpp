@@ -1,8 +1,6 @@
 // The remembered SMB and Kerberos settings: limits of each field, the no-name
 // marker and the no-address text, the null answers of the Kerberos server and
 // realm getters, case-blind compares, and null arguments.
-#include "tavrel/kerberos_data.h"
-#include "tavrel/samba_data.h"
 #include "tavrel_test.h"
 
 namespace {

@@ -2,21 +2,32 @@
 // the files the builders write (TAVREL_ROOT), and the log records captured.
 // After each test every service-monitor record handed out must have been
 // returned exactly once.
+//
+// It also brings what nearly every test file uses: GoogleTest, the standard
+// containers and algorithms, the exported interface and the host controls.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host_control.h"
 #include "settings.h"
+#include "tavrel/tavrel.h"
 
 namespace tavrel_test {
+
+using Lines = std::vector<std::string>;
 
 class TavrelTest : public ::testing::Test {
 protected:

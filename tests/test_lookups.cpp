@@ -1,17 +1,15 @@
-// SMB service tables and lookups: every row of every table, the defaults and
-// their messages, and the searches by domain, server and share.
-#include <gtest/gtest.h>
+// The service tables and the lookups over them: every row of the SMB and
+// Kerberos tables, the defaults and their messages, and the searches by
+// domain, server, share and realm.
+#include <climits>
 
-#include <string>
-#include <vector>
-
-#include "tavrel/samba_utilities.h"
 #include "tavrel_test.h"
 
 namespace {
 
 using host::Level;
-using Lines = std::vector<std::string>;
+using tavrel_test::Lines;
+
 using SmbLookups = tavrel_test::TavrelTest;
 
 const std::vector<int> kDomainAttrs = {78, 82, 85, 88, 91, 94, 97, 100, 103};
@@ -107,6 +105,47 @@ TEST_F(SmbLookups, SearchesAreCaseBlindAndNameUnreadableRowsByIndex) {
     EXPECT_EQ(messages(Level::ForceInfo), (Lines{"No volume used to compare with server name for index 2",
                                                  "No volume used to compare with server name for index 3",
                                                  "No volume used to compare with server name for index 5"}));
+}
+
+// ---- Kerberos -----------------------------------------------------------------
+
+class KrbServiceColumns : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<int> {};
+
+// Service n owns the ids from 32 + 5 (n - 1): address, backup address,
+// hostname, backup hostname, realm. Any other id gets service 1's, and only
+// the two hostname lookups say so.
+TEST_P(KrbServiceColumns, EachColumnHoldsItsAttribute) {
+    const int service = GetParam();
+    const bool known = service >= 1 && service <= 9;
+    const int base = known ? 32 + 5 * (service - 1) : 32;
+    EXPECT_EQ(sm_get_krb_auth_ip_address_from_service(service), base);
+    EXPECT_EQ(sm_get_krb_auth_backup_ip_address_from_service(service), base + 1);
+    EXPECT_EQ(sm_get_krb_auth_hostname_from_service(service), base + 2);
+    EXPECT_EQ(sm_get_krb_auth_backup_hostname_from_service(service), base + 3);
+    EXPECT_EQ(sm_get_krb_auth_realm_from_service(service), base + 4);
+    const Lines defaults = {"WARN RETURNING DEFAULT HOSTNAME, since one was NOT FOUND!",
+                            "WARN RETURNING DEFAULT BACKUP HOSTNAME, since one was NOT FOUND!"};
+    EXPECT_EQ(log_lines(), known ? Lines() : defaults);
+}
+
+INSTANTIATE_TEST_SUITE_P(Services, KrbServiceColumns,
+                         ::testing::Values(1, 2, 3, 4, 5, 6, 7, 8, 9, 0, -3, 10, INT_MIN, INT_MAX));
+
+using KrbRealmSearch = tavrel_test::TavrelTest;
+
+// A rejected realm reads nothing. Then: service 1 unreadable, 3 empty, 4 and
+// 6 hold the same realm.
+TEST_F(KrbRealmSearch, FindsTheFirstServiceHoldingTheRealmIgnoringCase) {
+    for (const char *bad : {static_cast<const char *>(nullptr), "", "\n", "bad realm", "CORP}.EXAMPLE"})
+        EXPECT_EQ(sm_get_krb_auth_service_from_realm_name(bad), 0) << bad;
+    EXPECT_TRUE(host::svcmon_requests().empty());
+    EXPECT_EQ(messages(Level::ForceInfo).size(), 5u);
+    EXPECT_TRUE(logged(Level::ForceInfo, "A bad realm [] was used to determine which Kerberos service to use"));
+    load("[attributes]\n36 = { error = 5 }\n41 = \"TWO.EXAMPLE\"\n46 = \"\"\n51 = \"CORP.EXAMPLE\"\n61 = \"CORP.EXAMPLE\"\n");
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("corp.example"), 4);
+    EXPECT_TRUE(logged(Level::Warn, "Could not retrieve realm [0] from datastore for KRB"));
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("TWO.example"), 2);
+    EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("corp.example.org"), 0);
 }
 
 }  // namespace

@@ -1,0 +1,286 @@
+// The tavrel tool run as a program: options, exit statuses and commands;
+// the remembered settings ([state] put in force before the command, --state
+// printed after it); --dry-run, whose diff is what the command would do to
+// the root, writing nothing there; and the man page and bash completion,
+// which name what `tavrel --help` lists.
+#include <fstream>
+#include <regex>
+
+#include "tavrel_test.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tavrel_test::run_program;
+using tavrel_test::run_tool;
+using tavrel_test::source_text;
+using tavrel_test::ToolRun;
+
+class Tool : public tavrel_test::TavrelTest {
+protected:
+    // Writes a settings file under the test root and returns its path.
+    std::string settings(const std::string &toml) {
+        write("/settings.toml", toml);
+        return path("/settings.toml");
+    }
+};
+
+// Exit status, then standard error with the log records' line numbers taken out.
+std::string outcome(const ToolRun &run) {
+    return std::to_string(run.status) + " " + std::regex_replace(run.err, std::regex(R"((\w+):\d+ )"), "$1 ");
+}
+
+// Unusable arguments or settings exit 2 with a message; a value the library refuses exits 1.
+TEST_F(Tool, UsageErrorsExitTwoAndRefusalsOne) {
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"--frob", "init"}, {"init", "extra"}, {"-s"}, {"read", "colour", "36"},
+             {"read", "realm", "x36"}, {"event", "4294967296"}, {"-s", path("/missing.toml"), "init"},
+             {"-s", root(), "init"}, {"krb5-cac", "CORP", "dc1", "eighty-eight"},
+             {"krb5-cac", "CORP", "dc1", "88", "--win3k"}, {"krb5-service", "CORP.EXAMPLE", "one"}})
+        EXPECT_TRUE(outcome(run_tool(args)).starts_with("2 tavrel: ")) << testing::PrintToString(args);
+    EXPECT_TRUE(outcome(run_tool({"read", "realm"})).starts_with("2 tavrel: usage: tavrel read KIND ID"));
+    const std::string file = settings("[network]\naddress = \"192.0.2.1\"\nmask = \"x\"\n");
+    EXPECT_EQ(outcome(run_tool({"-s", file, "init"})), "2 tavrel: " + file + ":3:1: unknown key 'mask' in [network]\n");
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"krb5-service", "CORP.EXAMPLE", "10"}, {"krb5-record"}, {"krb5-cac", "CORP\"", "dc1", "88"}})
+        EXPECT_EQ(run_tool(args).status, 1) << testing::PrintToString(args);
+}
+
+TEST_F(Tool, CommandsDoTheirWorkUnderTheRoot) {
+    const ToolRun init = run_tool({"-v", "-r", path("/out"), "-s", tavrel_test::source_path("examples/office.toml"), "init"});
+    EXPECT_EQ(init.status, 0) << init.err;
+    EXPECT_NE(init.err.find("Initializing for network scan\n"), std::string::npos) << init.err;
+    for (const char *dir : {"/etc/pam.d", "/etc/wpa_supplicant/eth0", "/etc/wpa_supplicant/wlan0", "/usr/heimdal/etc"})
+        EXPECT_TRUE(std::filesystem::is_directory(path("/out") + dir)) << dir << ": -r makes the output directories";
+    EXPECT_EQ(outcome(run_tool({"-v", "event", "31"})),
+              "0 LIBINFO tavrel_init Doing Client Callback from SVCMON for Authentication\n");
+    EXPECT_EQ(outcome(run_tool({"event", "31"})), "0 ") << "LIBINFO shows with -v only";
+    EXPECT_EQ(outcome(run_tool({"event", "345"})),
+              "0 ERROR tavrel_init tavrel_event_callback - Invalid attribute id in Service Monitor event: 345\n");
+    const ToolRun all = run_tool({"-s", settings("[network]\n"), "all"});
+    EXPECT_EQ(std::to_string(all.status) + all.out, "0") << "all without inputs runs nothing";
+    EXPECT_EQ(outcome(run_tool({"krb5-cac", "corp.example", "dc1.corp.example", "750", "--win2k"})), "0 ");
+    EXPECT_NE(read("/usr/heimdal/etc/krb5.conf").value_or("").find(":750\n\t\tpkinit_win2k = yes\n"), std::string::npos);
+}
+
+// Exit status and the value printed: every kind, with the edges worth seeing
+// through the tool (the readers' own tests hold the rest).
+TEST_F(Tool, ReadPrintsTheValueOnSuccessOnly) {
+    for (const auto &[attributes, kind, id, expected] : std::vector<std::array<std::string, 4>>{
+             {"36 = \"ab\"", "realm", "36", "1 "},
+             {"36 = \"abc\"", "realm", "36", "0 ABC\n"},
+             {"288 = 4", "protocol", "288", "0 4\n"},
+             {"263 = { address = \"\", port = 65535 }", "port", "263", "0 65535\n"},
+             {"278 = \"" + tavrel_test::repeat(127) + "\"", "sharename", "278", "0 " + tavrel_test::repeat(127) + "\n"},
+             {"80 = \"dc1.corp.example\"", "dns-name", "80", "0 dc1.corp.example\n"},
+             {"79 = { address = \"192.0.2.10\", port = 445 }", "address", "79", "0 192.0.2.10\n"},
+             {"32 = { address = \"2001:db8::7\", port = 88 }", "address-port", "32", "0 [2001:db8::7]:88\n"},
+             {"78 = \"CORP\"", "nt-domain", "78", "0 CORP\n"}}) {
+        const ToolRun run = run_tool({"-s", settings("[attributes]\n" + attributes + "\n"), "read", kind, id});
+        EXPECT_EQ(std::to_string(run.status) + " " + run.out, expected) << kind << " of " << attributes << ": " << run.err;
+    }
+}
+
+// ---- Remembered settings ----------------------------------------------------
+
+class ToolState : public tavrel_test::TavrelTest {
+protected:
+    // `--state -s SETTINGS handoff smb REQUEST`, both files written under the root.
+    tavrel_test::ToolRun handoff(const std::string &settings, const std::string &request) const {
+        write("/s.toml", "[state]\n" + settings);
+        write("/req", request);
+        return tavrel_test::run_tool({"--state", "-s", path("/s.toml"), "handoff", "smb", path("/req")});
+    }
+};
+
+TEST_F(ToolState, HandoffShowsTheNewDomainAmongAllTenLines) {
+    const auto run = handoff("current_domain = \"OLD\"\ncurrent_address = \"192.0.2.10\"\nauth_service = 2\n"
+                             "current_realm = \"\\n\"\nkrb_address = \"[2001:db8::7]:88\"\n",
+                             "alice\nCORP\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "auth_service=2\nnew_domain=CORP\ncurrent_hostname=\ncurrent_domain=OLD\ncurrent_address=192.0.2.10\n"
+              "krb_auth_service=0\nnew_realm=\nkrb_server=\ncurrent_realm=\\n\nkrb_address=[2001:db8::7]:88\n");
+}
+
+TEST_F(ToolState, OneCharacterDomainFailsAndLeavesTheMarker) {
+    const auto run = handoff("new_domain = \"CORP\"\n", "alice\nX\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("\nnew_domain=\\n\n"), std::string::npos) << run.out;
+}
+
+// A value the library refuses is a settings error, and the command does not run.
+TEST_F(ToolState, RefusedStateIsASettingsErrorNamingItsPlace) {
+    for (const std::string &value : {"current_hostname = \"" + std::string(256, 'h') + "\"",
+                                    std::string("current_address = \"192.168.100.200:65535:1\""),
+                                    std::string("krb_auth_service = 4")}) {
+        const auto run = handoff(value + "\n", "alice\nCORP\n");
+        EXPECT_EQ(run.status, 2) << value;
+        const std::string key = value.substr(0, value.find(' '));
+        const std::string expected = "tavrel: " + path("/s.toml") + ":2:" + std::to_string(key.size() + 4) +
+                                     ": [state] " + key + ": the library refuses this value\n";
+        EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << value;
+    }
+}
+
+// ---- --dry-run ----------------------------------------------------------------
+
+// Every entry under dir, with the contents of the files.
+std::map<std::string, std::string> tree(const std::string &dir) {
+    std::map<std::string, std::string> entries;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(dir, error); !error && it != fs::end(it); it.increment(error)) {
+        std::string text = "(directory)";
+        if (it->is_regular_file())
+            text = (std::ostringstream() << std::ifstream(it->path(), std::ios::binary).rdbuf()).str();
+        entries[it->path().string().substr(dir.size())] = text;
+    }
+    return entries;
+}
+
+class DryRun : public tavrel_test::TavrelTest {};
+
+// Applied with `patch -p1`, the diff turns a copy of the root into what the
+// command writes there when run for real.
+TEST_F(DryRun, DiffTurnsTheRootIntoWhatTheCommandWrites) {
+    const std::string office = tavrel_test::source_path("examples/office.toml");
+    const std::vector<std::string> cac = {"krb5-cac", "corp.example", "dc1.corp.example", "88"};
+    struct Case {
+        std::string name;
+        std::map<std::string, std::string> before;  // files under the root
+        std::vector<std::string> command;
+        int status;
+        std::string header;  // the diff's first two lines
+    };
+    const std::vector<Case> cases = {
+        {"new file", {}, cac, 0, "--- /dev/null\n+++ b/usr/heimdal/etc/krb5.conf\n"},
+        {"changed file", {{"/usr/heimdal/etc/krb5.conf", "[libdefaults]\n\tdefault_realm = OLD\n"}}, cac, 0,
+         "--- a/usr/heimdal/etc/krb5.conf\n+++ b/usr/heimdal/etc/krb5.conf\n"},
+        {"removed file", {{"/etc/krb5.conf", "[libdefaults]\n"}}, {"krb5"}, 1, "--- a/etc/krb5.conf\n+++ /dev/null\n"},
+        {"every file", {{"/etc/smb.conf.auth", "stale\n"}, {"/etc/pam.d/other", "kept\n"}}, {"-s", office, "all"}, 0,
+         "ok /etc/smb.conf.auth\n"},
+    };
+    for (const Case &c : cases) {
+        const std::string dry = path("/" + c.name + "/dry"), real = path("/" + c.name + "/real");
+        for (const auto &[file, text] : c.before) {
+            write("/" + c.name + "/dry" + file, text);
+            write("/" + c.name + "/real" + file, text);
+        }
+        fs::create_directories(dry);
+        const auto untouched = tree(dry);
+
+        std::vector<std::string> args = {"--dry-run", "-r", dry};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        const ToolRun run = run_tool(args);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+        EXPECT_TRUE(run.out.starts_with(c.header)) << c.name << ":\n" << run.out;
+        EXPECT_EQ(tree(dry), untouched) << c.name << ": nothing under the root is written";
+
+        args = {"-r", real};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        EXPECT_EQ(run_tool(args).status, c.status) << c.name;
+        write("/" + c.name + ".diff", run.out);
+        const ToolRun patch = run_program({"patch", "-p1", "-s", "-d", dry, "-i", path("/" + c.name + ".diff")});
+        EXPECT_EQ(patch.status, 0) << c.name << ": " << patch.out << patch.err;
+        std::map<std::string, std::string> written = tree(real), patched = tree(dry);
+        std::erase_if(written, [](const auto &entry) { return entry.second == "(directory)"; });
+        std::erase_if(patched, [](const auto &entry) { return entry.second == "(directory)"; });
+        EXPECT_EQ(patched, written) << c.name;
+    }
+}
+
+// Under TAVREL_ROOT (no -r): a file the command would write as it stands, or
+// a command that fails before writing, prints nothing.
+TEST_F(DryRun, NothingToChangePrintsNothing) {
+    const std::vector<std::string> cac = {"krb5-cac", "corp.example", "dc1.corp.example", "88"};
+    ASSERT_EQ(run_tool(cac).status, 0);
+    const auto untouched = tree(root());
+    for (const auto &[command, status] : std::vector<std::pair<std::vector<std::string>, int>>{
+             {cac, 0}, {{"krb5-cac", "corp\"", "dc1.corp.example", "88"}, 1}, {{"read", "realm", "36"}, 1}}) {
+        std::vector<std::string> args = {"--dry-run"};
+        args.insert(args.end(), command.begin(), command.end());
+        const ToolRun run = run_tool(args);
+        EXPECT_EQ(std::to_string(run.status) + " " + run.out, std::to_string(status) + " ") << command[0];
+    }
+    EXPECT_EQ(tree(root()), untouched);
+}
+
+// ---- Documentation ------------------------------------------------------------
+
+struct Help {
+    std::vector<std::string> options;   // "-s", "--settings", ...
+    std::vector<std::string> commands;  // "init", "event", ...
+};
+
+// The left column of the Options and Commands sections.
+Help help() {
+    const tavrel_test::ToolRun run = run_tool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    Help result;
+    std::istringstream lines(run.out);
+    std::string line, section;
+    while (std::getline(lines, line)) {
+        if (!line.starts_with("  ")) {
+            section = line;
+            continue;
+        }
+        std::istringstream words(line);
+        std::string word;
+        if (section == "Commands:" && words >> word) result.commands.push_back(word);
+        while (section == "Options:" && words >> word && word.starts_with("-"))
+            result.options.push_back(word.ends_with(",") ? word.substr(0, word.size() - 1) : word);
+    }
+    return result;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> words) {
+    std::ranges::sort(words);
+    return words;
+}
+
+// What the completion offers for the words typed so far (the last one the word being completed).
+std::vector<std::string> complete(const std::vector<std::string> &words) {
+    std::string script = "source \"$1\"; COMP_WORDS=(";
+    for (const std::string &word : words) script += " '" + word + "'";
+    script += "); COMP_CWORD=" + std::to_string(words.size() - 1) + "; _tavrel; printf '%s\\n' \"${COMPREPLY[@]}\"";
+    const tavrel_test::ToolRun run =
+        run_program({"bash", "-c", script, "bash", tavrel_test::source_path("tools/tavrel.bash-completion")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> offered;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty()) offered.push_back(line);
+    return sorted(offered);
+}
+
+TEST(ToolDocs, CompletionOffersTheHelpsOptionsAndCommands) {
+    const Help listed = help();
+    ASSERT_GT(listed.commands.size(), 10u);
+    EXPECT_EQ(complete({"tavrel", ""}), sorted(listed.commands));
+    EXPECT_EQ(complete({"tavrel", "-"}), sorted(listed.options));
+    EXPECT_EQ(complete({"tavrel", "-s", "x.toml", "--dry-run", "krb5-c"}), std::vector<std::string>{"krb5-cac"});
+    for (const auto &[words, expected] : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
+             {{"tavrel", "find", ""}, {"filing", "krb-realm", "smb-domain"}},
+             {{"tavrel", "handoff", "k"}, {"kerberos"}},
+             {{"tavrel", "smb-auth", "--"}, {"--request"}},
+             {{"tavrel", "krb5-cac", "CORP", "dc1", "88", ""}, {"--win2k"}},
+             {{"tavrel", "read", "address"}, {"address", "address-port"}}})
+        EXPECT_EQ(complete(words), expected) << testing::PrintToString(words);
+}
+
+TEST(ToolDocs, ManPageNamesEveryOptionAndCommandAndTheVersion) {
+    // Unescaped, so "\-\-dry\-run" reads as "--dry-run".
+    const std::string page = std::regex_replace(source_text("tools/tavrel.1"), std::regex(R"(\\-)"), "-");
+    ASSERT_FALSE(page.empty());
+    const Help listed = help();
+    for (const std::string &option : listed.options)
+        EXPECT_TRUE(std::regex_search(page, std::regex("\n\\.(B|BR)[^\n]* " + option + "[ \n]"))) << option;
+    for (const std::string &command : listed.commands)
+        EXPECT_TRUE(std::regex_search(page, std::regex("\n\\.TP\n\\.(B|BR|BI) " + command + "[ \n]"))) << command;
+    std::string version = run_tool({"--version"}).out;  // "tavrel 1.0.0\n"
+    if (!version.empty()) version.pop_back();
+    EXPECT_TRUE(std::regex_search(page, std::regex("\n\\.TH TAVREL 1 \\S+ \"" + version + "\""))) << version;
+}
+
+}  // namespace
