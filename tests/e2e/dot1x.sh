@@ -119,19 +119,17 @@ EOF
 
 # run_row NAME SERVER EXPECT USERS KEYS [FILE-LINE]
 run_row() {
-  local server=$2 expect=$3 keys=$5 method=${3%\?}
+  local server=$2 expect=$3 method=${3%\?} auth dev hostapd_log radius_log client used reason why
   tr '|' '\n' <<<"$4" >"$WORK/users"
-  settings "dot1x = { interface = 0, user_name = \"alice\", $keys }"
+  settings "dot1x = { interface = 0, user_name = \"alice\", $5 }"
   render dot1x
   generated "$WIRED_FILE" "${6:-}"
-  local file=$GENERATED auth dev
   netns_new auth
   netns_new dev
   auth=$(ns_name auth) dev=$(ns_name dev)
   ip -n "$auth" link add sw0 type veth peer name eth0 netns "$dev" || fail "cannot create the veth pair"
   ip -n "$auth" link set sw0 up && ip -n "$dev" link set eth0 up || fail "cannot bring the veth pair up"
 
-  local hostapd_log radius_log client
   hostapd_log=$(server_log hostapd) radius_log=$(server_log freeradius) client=$(client_log wpa_supplicant)
   printf '%s\n' interface=sw0 driver=wired logger_stdout=-1 logger_stdout_level=0 ieee8021x=1 eapol_version=2 >"$WORK/hostapd.conf"
   if [ "$server" = freeradius ]; then
@@ -149,7 +147,6 @@ run_row() {
 
   start hostapd "$hostapd_log" ip netns exec "$auth" "$HOSTAPD" -d -t "$WORK/hostapd.conf"
   if ! wait_for "$hostapd_log" 'sw0: AP-ENABLED' 10 "$LAST_PID"; then
-    local why
     why=$(first_line "$hostapd_log" 'Unsupported EAP type|[Ii]nvalid|[Ff]ailed' | sed -E "s/ on line [0-9]+ in '.*'//")
     [ "$method" != "$expect" ] && grep -q "Unsupported EAP type" "$hostapd_log" &&
       skip "no $method server on Debian 12: hostapd says \"$why\", FreeRADIUS 3.2.1 dropped $method; the file is proven by wpa_supplicant's parser"
@@ -159,10 +156,9 @@ run_row() {
   # The file's ctrl_interface is /var/run/wpa_supplicant: a private /run
   # (in the mount namespace ip netns exec makes) keeps its socket off the host.
   start wpa_supplicant "$client" ip netns exec "$dev" sh -c 'mount -t tmpfs tvr-e2e-run /run && exec "$@"' sh \
-    wpa_supplicant -D wired -i eth0 -c "$file" -t
+    wpa_supplicant -D wired -i eth0 -c "$GENERATED" -t
   wait_for "$client" 'CTRL-EVENT-EAP-(SUCCESS|FAILURE)' "$TIMEOUT" "$LAST_PID"
 
-  local used reason
   used=$(first_line "$client" 'CTRL-EVENT-EAP-METHOD' | sed -E 's/.*method ([0-9]+ \([^)]*\)).*/method \1/')
   if [ "$server" = freeradius ]; then
     reason=$(first_line "$radius_log" 'Login incorrect|rlm_eap.*([Ff]ail|[Ii]nvalid|[Ii]ncorrect)|Sent Access-Reject')

@@ -83,14 +83,13 @@ smbd_listening() { [ -n "$(ip netns exec "$SMB_NS" ss -Hltn "sport = :$SMB_PORT"
 # configuration; output in the client log, status in SMB_RC. Samba's own
 # state directories, when this machine has them, are private to the call.
 smb_client() {
-  local conf=$1 service=$2 commands=$3
   SMB_CLIENT_LOG=$(client_log smbclient)
   ip netns exec "$SMB_NS" sh -c '
     for d in /run /var/cache/samba /var/lib/samba /var/log/samba; do
       [ -d "$d" ] && mount -t tmpfs tvr-e2e "$d"
     done
-    exec "$@"' sh timeout "$TIMEOUT" smbclient -s "$conf" "$service" -p "$SMB_PORT" \
-    -U "$SMB_USER%$SMB_PASSWORD" -c "$commands" >"$SMB_CLIENT_LOG" 2>&1
+    exec "$@"' sh timeout "$TIMEOUT" smbclient -s "$1" "$2" -p "$SMB_PORT" \
+    -U "$SMB_USER%$SMB_PASSWORD" -c "$3" >"$SMB_CLIENT_LOG" 2>&1
   SMB_RC=$?
 }
 
@@ -108,36 +107,33 @@ smbd_reason() {
 }
 smbclient_error() { grep -m1 -E 'NT_STATUS_[A-Z_]+|failed' "$SMB_CLIENT_LOG" | sed -E 's/^ +//'; }
 
+# The value the generated file gives KEY.
+file_says() { sed -nE "s/^[[:space:]]*$1 = (.*)\$/\1/p" "$GENERATED"; }
+
 # run_row NAME NTLM-AUTH EXPECT COMMAND SETTINGS [FILE-LINE]
 run_row() {
-  local expect=$3 command=$4 conf service folder="" scan
+  local expect=$3 command=$4 service path folder="" scan=$WORK/scan.pdf auth
   settings 'network = { address = "127.0.0.1", netmask = "255.0.0.0" }' "$5"
   render $command
   if [ "$command" = smb-auth ]; then
     generated "$AUTH_FILE" "${6:-}"
-    conf=$GENERATED
-    service=$(sed -nE 's/^[[:space:]]*password server = (.*)$/\1/p' "$conf")
-    [ -n "$service" ] || fail "the file names no password server"
-    service=//$service/$SHARE
+    [ -n "$(file_says 'password server')" ] || fail "the file names no password server"
+    service=//$(file_says 'password server')/$SHARE
     smbd_start "$2"
-    smb_client "$conf" "$service" ls
+    smb_client "$GENERATED" "$service" ls
   else
-    # The share and folder the filing file names: //<default service>/<first
-    # part of path>, then the rest of the path as the folder.
+    # The filing file's target: //<default service>/<first part of path>,
+    # then the rest of the path as the folder.
     generated "$FILING_FILE" "${6:-}"
-    conf=$GENERATED
-    local server path
-    server=$(sed -nE 's/^[[:space:]]*default service = (.*)$/\1/p' "$conf")
-    path=$(sed -nE 's/^[[:space:]]*path = (.*)$/\1/p' "$conf")
-    [ -n "$server" ] && [ -n "$path" ] || fail "the filing file names no server or path"
+    path=$(file_says path)
+    [ -n "$(file_says 'default service')" ] && [ -n "$path" ] || fail "the filing file names no server or path"
     path=${path#/}
-    service=//$server/${path%%/*}
+    service=//$(file_says 'default service')/${path%%/*}
     [[ $path == */* ]] && folder=${path#*/}
     smbd_start "$2"
     [ -n "$folder" ] && mkdir -p "$SHARE_DIR/$folder" && chmod 0777 "$SHARE_DIR/$folder"
-    scan=$WORK/scan.pdf
     head -c 65536 /dev/urandom >"$scan"
-    smb_client "$conf" "$service" "${folder:+cd \"$folder\"; }put \"$scan\" scan-0001.pdf"
+    smb_client "$GENERATED" "$service" "${folder:+cd \"$folder\"; }put \"$scan\" scan-0001.pdf"
   fi
   if [ "$expect" = refused ]; then
     [ $SMB_RC != 0 ] || fail "the server should refuse the sign-in, yet smbclient succeeded; smbd: $(smbd_auth)"
@@ -145,15 +141,14 @@ run_row() {
   fi
   [ $SMB_RC != 124 ] || fail "smbclient had no answer within $TIMEOUT s"
   [ $SMB_RC = 0 ] || fail "smbclient: $(smbclient_error); smbd: $(smbd_reason)"
-  local auth
   auth=$(smbd_auth)
   [[ $auth == *"with [$expect] status [NT_STATUS_OK]" ]] || fail "signed in, but not with $expect: smbd: $auth"
   if [ "$command" = smb-auth ]; then
     [[ $auth == "[$WORKGROUP]\\[$SMB_USER] "* ]] || fail "signed in, but not in the file's workgroup $WORKGROUP: smbd: $auth"
     pass "listed $service; smbd: $auth"
   fi
-  local landed=$SHARE_DIR/${folder:+$folder/}scan-0001.pdf
-  cmp -s "$scan" "$landed" || fail "smbclient reported success but the scan did not land at $landed"
+  cmp -s "$scan" "$SHARE_DIR/${folder:+$folder/}scan-0001.pdf" ||
+    fail "smbclient reported success but the scan did not land at $SHARE_DIR/${folder:+$folder/}scan-0001.pdf"
   pass "uploaded to $service${folder:+/$folder} and it landed; smbd: $auth"
 }
 
