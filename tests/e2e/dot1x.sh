@@ -62,12 +62,8 @@ raddbdir = $dir
 logdir = $dir/log
 run_dir = $dir/run
 libdir = $DEPS/freeradius/usr/lib/freeradius
-log {
-	auth = yes
-}
-security {
-	reject_delay = 0
-}
+log { auth = yes }
+security { reject_delay = 0 }
 client hostapd {
 	ipaddr = 127.0.0.1
 	secret = $RADIUS_SECRET
@@ -75,8 +71,7 @@ client hostapd {
 modules {
 	eap {
 		default_eap_type = md5
-		md5 {
-		}
+		md5 { }
 		tls-config tls-common {
 			private_key_file = $PKI/server.key
 			certificate_file = $PKI/server.pem
@@ -87,14 +82,10 @@ modules {
 			default_eap_type = mschapv2
 			virtual_server = default
 		}
-		mschapv2 {
-		}
+		mschapv2 { }
 	}
-	mschap {
-	}
-	files {
-		filename = $WORK/users
-	}
+	mschap { }
+	files { filename = $WORK/users }
 }
 server default {
 	listen {

@@ -2,15 +2,12 @@
 # PAM: the smart-card stack (tavrel pam-cac) names device modules Debian does
 # not have, so Linux-PAM itself loads the generated file from a private
 # directory (pam_start_confdir, in tvr-pam-stack) with each entry's module
-# path pointed at a copy of a recording module (pam_recorder.so); every
-# argument stays exactly as the file has it. Then:
-#   - each entry receives exactly the arguments the file gives it, in order,
-#     continued lines included (the reference is the file read as plain
-#     words: a '#' that cuts an argument, a broken continuation, differs);
-#   - the stack has the shape the device needs (type, control, module);
-#   - with each entry failing in turn, the control flags act as Linux-PAM
-#     defines them: requisite stops the stack, required fails it after the
-#     rest ran, optional is ignored.
+# path pointed at a copy of a recording module (pam_recorder.so), nothing
+# else changed. Each entry must receive exactly the file's arguments, read as
+# plain words (a '#' that cuts one, a broken continuation, differs); the
+# stack must have the device's shape; with each entry failing in turn,
+# requisite must stop the stack, required fail it after the rest ran,
+# optional be ignored.
 source "$(dirname "$0")/lib/common.sh"
 
 PAM_FILE=/etc/pam.d/pam_cac
