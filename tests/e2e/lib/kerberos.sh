@@ -78,13 +78,15 @@ krb5_sign_in() {
     # KDC refuses: the reply key is then encrypted to the certificate instead.
     [ -n "$pkinit" ] && kinit=("${kinit[0]}" -C "FILE:$PKI/carol.pem,$PKI/carol.key" "--x509-anchors=FILE:$PKI/ca.pem" --pk-use-enckey)
   fi
-  echo "$PASSWORD" | ip netns exec "$KDC_NS" "${env[@]}" timeout "$TIMEOUT" "${kinit[@]}" "$user" >"$log" 2>&1
+  # A here-string, not a pipe: a kinit that never reads it (PKINIT) and ends
+  # first would leave a writer to die of SIGPIPE and fail the pipeline.
+  ip netns exec "$KDC_NS" "${env[@]}" timeout "$TIMEOUT" "${kinit[@]}" "$user" <<<"$PASSWORD" >"$log" 2>&1
   rc=$?
   "${env[@]}" "${klist[@]}" >>"$log" 2>&1
   kdc_says=$(last_line "$KDC_LOG" 'AS_REQ' | sed -E 's/^.*\(info\): //; s/ authtime [0-9]+, etypes \{[^}]*\},//; s/\([0-9]+\)//g; s/DEPRECATED://g')
   [ $rc != 124 ] || fail "kinit ($client) had no answer within $TIMEOUT s; KDC: ${kdc_says:-no request arrived}"
-  [ $rc = 0 ] ||
-    fail "kinit ($client): $(grep -m1 -E 'kinit' "$log" | sed 's/^Password for [^:]*: //'); KDC: ${kdc_says:-no request arrived}"
+  [ $rc = 0 ] || fail "kinit ($client) ended with status $rc: $(grep -m1 -E 'kinit' "$log" |
+    sed 's/^Password for [^:]*: //'); KDC: ${kdc_says:-no request arrived}"
   grep -q "krbtgt/$REALM@$REALM" "$log" || fail "kinit ($client) succeeded but klist shows no krbtgt/$REALM@$REALM"
   pass "klist ($client) shows krbtgt/$REALM@$REALM for $user@$REALM by $how; KDC: $kdc_says"
 }
