@@ -28,35 +28,49 @@ list_row() { echo "$1"; }
 slug() { local s=${1//[\/ \[\]]/-}; s=${s//--/-}; echo "${s%-}"; }
 row_dir() { echo "$E2E_LOGS/$(slug "$FAMILY/$1")"; }
 
+# Ends a process this job started, by its PID, and only while it still runs
+# the program it was started as (a PID can be reused).
+stop_pid() {
+  local pid=$1 name=$2 i
+  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] || return 0
+  kill -TERM "$pid" 2>/dev/null
+  for ((i = 0; i < 50; i++)); do
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] || return 0
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null
+}
+
 # undo LIST [FROM]: LIST has a line for each program started ("pid PID
 # NAME") and namespace made ("netns NAME"); undoes them, last first, from
-# line FROM+1 on. A row undoes its own, a job all of its, the runner's sweep
-# what a job ended by force left. A process is ended by its PID, and only
-# while it still runs the program it was started as (a PID can be reused);
-# whatever still runs in a namespace of ours was started by us (the helpers
-# a server forks, such as smbd's).
+# line FROM+1 on, and drops them from LIST. A row undoes its own, a job all
+# of its, the runner's sweep what a job ended by force left.
 undo() {
-  local list=$1 from=${2:-0} kind what name pid pids gone="" i
-  [ -f "$list" ] || return 0
+  local list=$1 from=${2:-0} entries kind what name pid pids gone="" i
+  entries=$(tail -n "+$((from + 1))" "$list" 2>/dev/null | tac)
+  [ -n "$entries" ] || return 0
+  # Whatever runs in our namespaces was started by us (the helpers a server
+  # forks, such as smbd's); what runs there now is waited for at the end,
+  # until it has left the process table (a helper whose server ended is
+  # reaped by init, not by us).
   while read -r kind what name; do
+    [ "$kind" = netns ] && gone+=" $(ip netns pids "$what" 2>/dev/null | tr '\n' ' ')"
+  done <<<"$entries"
+  while read -r kind what name; do
+    if [ "$kind" = pid ]; then stop_pid "$what" "$name"; continue; fi
     for ((i = 0; i < 50; i++)); do
-      if [ "$kind" = pid ]; then
-        [ "$(cat "/proc/$what/comm" 2>/dev/null)" = "$name" ] && pids=$what || pids=""
-      else
-        pids=$(ip netns pids "$what" 2>/dev/null)
-        gone+=" $pids"
-      fi
+      pids=$(ip netns pids "$what" 2>/dev/null)
       [ -z "$pids" ] && break
       # shellcheck disable=SC2086 # a list of PIDs
       kill -"$([ $i -lt 30 ] && echo TERM || echo KILL)" $pids 2>/dev/null
       sleep 0.1
     done
-    [ "$kind" = netns ] && ip netns del "$what" 2>/dev/null
-  done < <(tail -n "+$((from + 1))" "$list" | tac)
-  # A helper whose server ended is reaped by init, not by us: wait for it.
+    ip netns del "$what" 2>/dev/null
+  done <<<"$entries"
   for pid in $gone; do
     for ((i = 0; i < 50; i++)); do [ -d "/proc/$pid" ] || break; sleep 0.1; done
   done
+  sed -i "$((from + 1)),\$d" "$list"
 }
 
 # The result: one line for the runner (status, tenths of a second or -,
