@@ -19,7 +19,8 @@ RADIUS_ALICE='"alice" Cleartext-Password := "Alice-pw-1"'
 # A password with a double quote and a '#': a quoted string cannot hold it,
 # so the file must write it in hex (as hostapd takes an unquoted one).
 ODD_PW='Pw"with#hash-1'
-HEX_PW=$(printf '%s' "$ODD_PW" | od -An -tx1 | tr -d ' \n')
+HEX_PW=""
+for ((i = 0; i < ${#ODD_PW}; i++)); do printf -v HEX_PW '%s%02x' "$HEX_PW" "'${ODD_PW:i:1}"; done
 
 # The EAP server: hostapd's own, or FreeRADIUS (hostapd only authenticates
 # the port, as enterprise networks run it). Its users: one line each between

@@ -28,7 +28,8 @@ run_row() {
   local target=$2 what=$4 reason=$5 result status cause
   E2E_LOGS=$E2E_DIR/broken E2E_JOB_DIR=$E2E_DIR/broken E2E_ID=${E2E_ID}b E2E_BREAK=$3 \
     bash "$E2E_HERE/${target%%/*}.sh" "${target#*/}" >"$E2E_DIR/broken.log" 2>&1
-  result=$E2E_DIR/broken/$(slug "$target")/result
+  slug result "$target"
+  result=$E2E_DIR/broken/$result/result
   [ -f "$result" ] || fail "$target with $what ended without a result: $(tail -n 1 "$E2E_DIR/broken.log")"
   IFS=$'\t' read -r status _ cause <"$result"
   [ "$status" = FAIL ] || fail "$target with $what gave $status, so the suite could not see this fault: $cause"

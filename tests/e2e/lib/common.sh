@@ -10,8 +10,8 @@
 # them (each_row ROW... runs them the usual way) or writes each row's result
 # itself (row_result).
 set -uo pipefail
-FAMILY=$(basename "$0" .sh)
-E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+FAMILY=${0##*/} FAMILY=${FAMILY%.sh}
+E2E_HERE=${BASH_SOURCE[0]%/lib/*}
 DEPS=${E2E_ROOT:-}/build/deps
 PKI=${E2E_PKI:-}
 TIMEOUT=${E2E_SIGNIN_TIMEOUT:-20}   # seconds a sign-in may take before it counts as failed
@@ -24,18 +24,25 @@ row() { local name=$1 IFS=$'\x1f'; shift; ROW_NAMES+=("$name"); ROWS[$name]="${*
 # The lines a row reports as; a family that runs a row once per client
 # lists "name [client]" for each.
 list_row() { echo "$1"; }
-# A row's directory under build/e2e/logs: "krb5/service [mit]" -> krb5-service-mit.
-slug() { local s=${1//[\/ \[\]]/-}; s=${s//--/-}; echo "${s%-}"; }
-row_dir() { echo "$E2E_LOGS/$(slug "$FAMILY/$1")"; }
+# slug VAR TEXT: a row's name as a directory name ("krb5/service [mit]" ->
+# krb5-service-mit); row_dir VAR ROW: its directory under build/e2e/logs.
+slug() { local s=${2//[\/ \[\]]/-}; s=${s//--/-}; printf -v "$1" '%s' "${s%-}"; }
+row_dir() { slug "$1" "$FAMILY/$2"; printf -v "$1" '%s' "$E2E_LOGS/${!1}"; }
+# runs_as PID [NAME]: whether PID runs (the program NAME); a zombie does not.
+runs_as() {
+  local comm state
+  { read -r comm <"/proc/$1/comm" && read -r _ _ state _ <"/proc/$1/stat"; } 2>/dev/null || return 1
+  [ "$state" != Z ] && { [ -z "${2:-}" ] || [ "$comm" = "$2" ]; }
+}
 
 # Ends a process this job started, by its PID, and only while it still runs
 # the program it was started as (a PID can be reused).
 stop_pid() {
   local pid=$1 name=$2 i
-  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] || return 0
+  runs_as "$pid" "$name" || return 0
   kill -TERM "$pid" 2>/dev/null
   for ((i = 0; i < 50; i++)); do
-    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$name" ] || return 0
+    runs_as "$pid" "$name" || return 0
     sleep 0.1
   done
   kill -KILL "$pid" 2>/dev/null
@@ -46,7 +53,7 @@ stop_pid() {
 # line FROM+1 on, and drops them from LIST. A row undoes its own, a job all
 # of its, the runner's sweep what a job ended by force left.
 undo() {
-  local list=$1 from=${2:-0} entries kind what name pid pids gone="" i
+  local list=$1 from=${2:-0} entries kind what name pid pids gone="" i signal
   entries=$(tail -n "+$((from + 1))" "$list" 2>/dev/null | tac)
   [ -n "$entries" ] || return 0
   # Whatever runs in our namespaces was started by us (the helpers a server
@@ -58,11 +65,13 @@ undo() {
   done <<<"$entries"
   while read -r kind what name; do
     if [ "$kind" = pid ]; then stop_pid "$what" "$name"; continue; fi
+    signal=TERM
     for ((i = 0; i < 50; i++)); do
       pids=$(ip netns pids "$what" 2>/dev/null)
       [ -z "$pids" ] && break
+      [ $i = 30 ] && signal=KILL
       # shellcheck disable=SC2086 # a list of PIDs
-      kill -"$([ $i -lt 30 ] && echo TERM || echo KILL)" $pids 2>/dev/null
+      kill -$signal $pids 2>/dev/null
       sleep 0.1
     done
     ip netns del "$what" 2>/dev/null
@@ -75,8 +84,8 @@ undo() {
 
 # The result: one line for the runner (status, tenths of a second or -,
 # cause), then the row ends.
-row_result() { mkdir -p "$(row_dir "$1")"; printf '%s\t%s\t%s\n' "$2" "${4:--}" "$3" >"$(row_dir "$1")/result"; }
-result() { row_result "$ROW" "$1" "$2" $((($(date +%s%N) - ROW_START) / 100000000)); }
+row_result() { local dir; row_dir dir "$1"; mkdir -p "$dir"; printf '%s\t%s\t%s\n' "$2" "${4:--}" "$3" >"$dir/result"; }
+result() { printf '%s\t%s\t%s\n' "$1" $(((${EPOCHREALTIME/./} - ROW_START) / 100000)) "$2" >"$E2E_DIR/result"; }
 pass() { result PASS "$*"; exit 0; }
 fail() { result FAIL "$*"; exit 1; }
 skip() { result SKIP "$*"; exit 77; }
@@ -85,14 +94,16 @@ skip() { result SKIP "$*"; exit 77; }
 # settings snapshot and generated files, its result, and what it started
 # undone when it ends.
 each_row() {
-  local ROW
-  for ROW; do
+  local row
+  for row; do
     (
-      name=${ROW%% \[*} CLIENT=$(sed -nE 's/.* \[(.*)\]$/\1/p' <<<"$ROW")
-      E2E_DIR=$(row_dir "$ROW") WORK=$JOB_WORK/$(slug "$ROW") ROW_START=$(date +%s%N)
-      ROOT=$WORK/root SETTINGS=$E2E_DIR/settings.toml   # ROOT: the tool's -r, where the files land
+      name=${row%% \[*} CLIENT="" ROW_START=${EPOCHREALTIME/./}
+      [[ $row =~ \ \[(.*)\]$ ]] && CLIENT=${BASH_REMATCH[1]}
+      row_dir E2E_DIR "$row"
+      WORK=$JOB_WORK/${E2E_DIR##*/} ROOT=$JOB_WORK/${E2E_DIR##*/}/root SETTINGS=$E2E_DIR/settings.toml   # ROOT: the tool's -r
       mkdir -p "$E2E_DIR" "$ROOT"
-      trap 'undo "$MADE" '"$(wc -l <"$MADE")" EXIT
+      mapfile -t made <"$MADE"
+      trap 'undo "$MADE" '"${#made[@]}" EXIT
       [ -n "${ROWS[$name]+set}" ] || fail "$FAMILY has no row $name"
       IFS=$'\x1f' read -ra columns <<<"${ROWS[$name]}"
       run_row "$name" "${columns[@]}"
@@ -115,7 +126,7 @@ main() {
   MADE=$E2E_JOB_DIR/made
   JOB_WORK=$(mktemp -d "$E2E_SCRATCH/job-$E2E_ID.XXXXXX")
   chmod 0711 "$JOB_WORK"   # smbd works in its share as the user's Unix account
-  : >>"$MADE"
+  mkdir -p "$E2E_JOB_DIR" && : >>"$MADE"
   trap 'undo "$MADE"; rm -rf "$JOB_WORK" "$MADE"' EXIT
   trap 'exit 129' HUP
   trap 'exit 130' INT
@@ -126,9 +137,10 @@ main() {
 # A network namespace of this row, loopback up (ns_name ROLE gives its name).
 ns_name() { echo "$E2E_TAG-$E2E_ID-$1"; }
 netns_new() {
-  ip netns add "$(ns_name "$1")" || fail "cannot create network namespace $(ns_name "$1")"
-  echo "netns $(ns_name "$1")" >>"$MADE"
-  ip -n "$(ns_name "$1")" link set lo up
+  local ns=$E2E_TAG-$E2E_ID-$1
+  ip netns add "$ns" || fail "cannot create network namespace $ns"
+  echo "netns $ns" >>"$MADE"
+  ip -n "$ns" link set lo up
 }
 
 # start NAME LOG COMMAND...: runs COMMAND in the background, output to LOG;
@@ -146,7 +158,7 @@ until_ok() {
   local seconds=$1 pid=$2 i
   for ((i = 0; i < seconds * 10; i++)); do
     "${@:3}" && return 0
-    [ -n "$pid" ] && { [ ! -d "/proc/$pid" ] || [ "$(cut -d' ' -f3 "/proc/$pid/stat")" = Z ]; } && break
+    [ -n "$pid" ] && ! runs_as "$pid" && break
     sleep 0.1
   done 2>/dev/null
   "${@:3}"
@@ -179,7 +191,7 @@ generated() {
     sed -i -e "$E2E_BREAK" "$GENERATED"
     cmp -s "$GENERATED" "$WORK/unbroken" && fail "self-test: '$E2E_BREAK' changed nothing in $1"
   fi
-  cp "$GENERATED" "$E2E_DIR/$(basename "$1")"
+  cp "$GENERATED" "$E2E_DIR/${1##*/}"
 }
 
 # Logs the runner shows on a failure: server-*.log and client-*.log.
