@@ -55,14 +55,12 @@ row radius-wrong-password freeradius reject     "$RADIUS_ALICE"                 
 # output, sign-ins included, and rejects at once.
 radius_config() {
   local dir=$WORK/raddb
-  mkdir -p "$dir/log" "$dir/run"
+  mkdir -p "$dir/run"
   : >"$dir/dictionary"
   cat >"$dir/radiusd.conf" <<EOF
-prefix = $DEPS/freeradius/usr
-raddbdir = $dir
-logdir = $dir/log
-run_dir = $dir/run
 libdir = $DEPS/freeradius/usr/lib/freeradius
+logdir = $dir/run
+run_dir = $dir/run
 log { auth = yes }
 security { reject_delay = 0 }
 client hostapd {
@@ -175,8 +173,7 @@ run_row() {
     logins=$(grep -E 'Login OK: ' "$radius_log" | sed -E 's/^\([0-9]+\) +//; s/ \(from client .* via TLS tunnel\)/ inside the tunnel/; s/ \(from client .*\)$//' | paste -sd';' - | sed 's/;/; /g')
     pass "CTRL-EVENT-EAP-SUCCESS with $used; FreeRADIUS: $logins; $(first_line "$radius_log" 'Sent Access-Accept' | sed -E 's/^\([0-9]+\) //; s/ from .*//')"
   fi
-  # The names hostapd's EAP server was given, outer first (the ASCII column
-  # of its hexdumps).
+  # The names hostapd's EAP server was given, outer first (its hexdumps' ASCII column).
   local names
   names=$(grep -A1 'EAP-Identity: Peer identity' "$hostapd_log" | grep -v -e 'Peer identity' -e '^--' |
     awk '{print $NF}' | paste -sd, - | sed 's/,/, /g')

@@ -29,10 +29,8 @@ row service          "mit heimdal"  "krb5-service $REALM 2" "$TWO_SERVICES"
 
 # run_row NAME CLIENTS COMMAND SETTINGS...
 run_row() {
-  local command=$3
-  shift 3
-  settings "$@"
-  render $command
+  settings "${@:4}"
+  render $3
   krb5_sign_in "$CLIENT" "$KRB5_FILE"
 }
 

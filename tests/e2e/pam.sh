@@ -96,23 +96,19 @@ run_row() {
   [ "$shape" = "$want" ] ||
     fail "the stack is not the device's: file has [$(paste -sd';' <<<"$shape")], device needs [$(paste -sd';' <<<"$want")]"
   all_auth=$(awk '$1 == "auth" {print $4}' "$WORK/reference" | paste -sd' ')
+  cp "$WORK/record" "$WORK/all-succeed"
   while IFS=$'\t' read -r head args; do
     read -r type control module entry <<<"$head"
     # In messages, an entry is its module, or for pam_forked.so the module it runs (its first argument).
     label=${module##*/}
     [ "$label" = pam_forked.so ] && label="forked:$(basename "${args%%$'\t'*}")"
     got=$(awk -F'\t' -v f="$type" -v e="$entry" '$1 == f && $2 == e {
-      sub(/^[^\t]*\t[^\t]*\t[^\t]*\t?/, ""); print; found = 1; exit } END { exit !found }' "$WORK/record") ||
+      sub(/^[^\t]*\t[^\t]*\t[^\t]*\t?/, ""); print; found = 1; exit } END { exit !found }' "$WORK/all-succeed") ||
       fail "Linux-PAM never called $entry ($type $control $module)"
     [ "$got" = "$args" ] ||
       fail "$type entry $module received [$(tr '\t' ' ' <<<"$got")] where the file gives [$(tr '\t' ' ' <<<"$args")]"
     summary+="${summary:+, }$label $(awk -F'\t' '{print NF}' <<<"$args")"
-    behaviour+="${behaviour:+, }$label $control"
-  done <"$WORK/reference"
-
-  # Each entry failing in turn.
-  while IFS=$'\t' read -r head args; do
-    read -r type control module entry <<<"$head"
+    # The entry failing: as its control flag means.
     run_stack "$entry"
     if [ "$type" = auth ]; then
       case $control in
@@ -129,6 +125,7 @@ run_row() {
       [ "$control" = required ] || fail "unexpected control '$control' for $type $module"
       [ "$ACCOUNT_RC" = $PAM_PERM_DENIED ] || fail "with $module ($type required) failing, pam_acct_mgmt gave $ACCOUNT_RC"
     fi
+    behaviour+="${behaviour:+, }$label $control"
   done <"$WORK/reference"
   pass "Linux-PAM gave each entry exactly the file's arguments ($summary); failing in turn, $behaviour behaved as Linux-PAM defines"
 }

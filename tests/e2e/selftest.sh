@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The suite's test of itself: a target row run again with its generated file
-# broken on purpose (a sed script applied to the file before the sign-in)
-# must FAIL, and for the server's reason. A suite that cannot fail proves
-# nothing.
+# broken on purpose (a sed script, before the sign-in) must FAIL, and for the
+# server's reason. A suite that cannot fail proves nothing.
 source "$(dirname "$0")/lib/common.sh"
 
 #   name                         target row; the break (sed script); what it does; what the FAIL must say

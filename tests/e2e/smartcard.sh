@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The smart-card krb5.conf (tavrel krb5-cac REALM 127.0.0.1 KDC-PORT): the
 # card user signs in by PKINIT with her certificate and key (FILE:, as a card
-# would hand them over), once with each client named. The file's anchor
-# directory is a fixed device path, so the test CA is given on the command
-# line.
+# hands them over), the test CA on the command line (the file's anchors are
+# a device path), once with each client named.
 source "$(dirname "$0")/lib/kerberos.sh"
 
 #   name                 clients        realm; more arguments

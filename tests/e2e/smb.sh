@@ -30,8 +30,7 @@ row filing-upload          ntlmv2-only      NTLMv2   "$FILING"     "$NTLMV2_ONLY
 row filing-ntlmv1-refused  ntlmv2-only      refused  "$FILING"     "$NTLMV2_ONLY false }" 'client ntlmv2 auth = no'
 row filing-ntlmv1-permitted ntlmv1-permitted NTLMv1  "$FILING"     "$NTLMV2_ONLY false }"
 
-# smbd_start NTLM-AUTH: NTLM-AUTH is smbd's "ntlm auth" (ntlmv2-only for a
-# default Samba server).
+# smbd_start NTLM-AUTH: NTLM-AUTH is smbd's "ntlm auth" (a default one's: ntlmv2-only).
 smbd_start() {
   local ntlm=$1 dir=$WORK/smbd
   netns_new smb
@@ -122,8 +121,7 @@ run_row() {
     smbd_start "$2"
     smb_client "$GENERATED" "$service" ls
   else
-    # The filing file's target: //<default service>/<first part of path>,
-    # then the rest of the path as the folder.
+    # The target: //<default service>/<path's first part>, the rest of path as the folder.
     generated "$FILING_FILE" "${6:-}"
     path=$(file_says path)
     [ -n "$(file_says 'default service')" ] && [ -n "$path" ] || fail "the filing file names no server or path"

@@ -21,8 +21,7 @@ TIMEOUT=${E2E_SIGNIN_TIMEOUT:-20}   # seconds a sign-in may take before it count
 declare -A ROWS
 ROW_NAMES=()
 row() { local name=$1 IFS=$'\x1f'; shift; ROW_NAMES+=("$name"); ROWS[$name]="${*//$'\n'/ }"; }
-# The lines a row reports as; a family that runs a row once per client
-# lists "name [client]" for each.
+# The lines a row reports as ("name", or "name [client]" for each client).
 list_row() { echo "$1"; }
 # slug VAR TEXT: a row's name as a directory name ("krb5/service [mit]" ->
 # krb5-service-mit); row_dir VAR ROW: its directory under build/e2e/logs.
@@ -34,18 +33,16 @@ runs_as() {
   { read -r comm <"/proc/$1/comm" && read -r _ _ state _ <"/proc/$1/stat"; } 2>/dev/null || return 1
   [ "$state" != Z ] && { [ -z "${2:-}" ] || [ "$comm" = "$2" ]; }
 }
-
-# Ends a process this job started, by its PID, and only while it still runs
-# the program it was started as (a PID can be reused).
+# stop_pid PID NAME: ends a process this job started, by its PID, and only
+# while it still runs the program it was started as (a PID can be reused).
 stop_pid() {
-  local pid=$1 name=$2 i
-  runs_as "$pid" "$name" || return 0
-  kill -TERM "$pid" 2>/dev/null
+  local i
   for ((i = 0; i < 50; i++)); do
-    runs_as "$pid" "$name" || return 0
+    runs_as "$1" "$2" || return 0
+    [ $i = 0 ] && kill -TERM "$1" 2>/dev/null
     sleep 0.1
   done
-  kill -KILL "$pid" 2>/dev/null
+  kill -KILL "$1" 2>/dev/null
 }
 
 # undo LIST [FROM]: LIST has a line for each program started ("pid PID
@@ -57,9 +54,8 @@ undo() {
   entries=$(tail -n "+$((from + 1))" "$list" 2>/dev/null | tac)
   [ -n "$entries" ] || return 0
   # Whatever runs in our namespaces was started by us (the helpers a server
-  # forks, such as smbd's); what runs there now is waited for at the end,
-  # until it has left the process table (a helper whose server ended is
-  # reaped by init, not by us).
+  # forks, such as smbd's); what runs there now is waited for at the end
+  # until it has left the process table (init reaps an orphan helper).
   while read -r kind what name; do
     [ "$kind" = netns ] && gone+=" $(ip netns pids "$what" 2>/dev/null | tr '\n' ' ')"
   done <<<"$entries"
@@ -100,7 +96,7 @@ each_row() {
       name=${row%% \[*} CLIENT="" ROW_START=${EPOCHREALTIME/./}
       [[ $row =~ \ \[(.*)\]$ ]] && CLIENT=${BASH_REMATCH[1]}
       row_dir E2E_DIR "$row"
-      WORK=$JOB_WORK/${E2E_DIR##*/} ROOT=$JOB_WORK/${E2E_DIR##*/}/root SETTINGS=$E2E_DIR/settings.toml   # ROOT: the tool's -r
+      WORK=$JOB_WORK/${E2E_DIR##*/} ROOT=$WORK/root SETTINGS=$E2E_DIR/settings.toml   # ROOT: the tool's -r
       mkdir -p "$E2E_DIR" "$ROOT"
       mapfile -t made <"$MADE"
       trap 'undo "$MADE" '"${#made[@]}" EXIT

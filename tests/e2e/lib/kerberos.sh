@@ -1,9 +1,8 @@
 # Kerberos, for the krb5 and smartcard families: an MIT KDC for the test
 # realm on 127.0.0.1 in a network namespace of the row, on a port of its own
-# (so a file that lost its port cannot reach it); kinit with the generated
-# file as KRB5_CONFIG, then klist must show the ticket-granting ticket. A row
-# names its clients, and runs once with each: MIT's (the reader of
-# /etc/krb5.conf) and Heimdal's, both unpacked by scripts/private-deps.
+# (a file that lost its port cannot reach it); kinit with the generated file
+# as KRB5_CONFIG, then klist must show the ticket-granting ticket. Clients:
+# MIT's (the reader of /etc/krb5.conf) and Heimdal's.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 REALM=TVR.TEST
@@ -49,8 +48,8 @@ EOF
   local env=(env KRB5_CONFIG="$db/kdc.conf" KRB5_KDC_PROFILE="$db/kdc.conf")
   "${env[@]}" "$MIT/usr/sbin/kdb5_util" create -s -r "$REALM" -P "tvr-e2e-master-key" >"$WORK/kdb5_util.log" 2>&1 ||
     fail "kdb5_util could not create the realm: $(tail -n 1 "$WORK/kdb5_util.log")"
-  "${env[@]}" "$MIT/usr/sbin/kadmin.local" -r "$REALM" -q "addprinc -pw $PASSWORD $PASSWORD_USER" >"$WORK/kadmin.log" 2>&1 &&
-    "${env[@]}" "$MIT/usr/sbin/kadmin.local" -r "$REALM" -q "addprinc -nokey +requires_preauth $CARD_USER" >>"$WORK/kadmin.log" 2>&1 ||
+  printf '%s\n' "addprinc -pw $PASSWORD $PASSWORD_USER" "addprinc -nokey +requires_preauth $CARD_USER" |
+    "${env[@]}" "$MIT/usr/sbin/kadmin.local" -r "$REALM" >"$WORK/kadmin.log" 2>&1 ||
     fail "kadmin.local could not add the users: $(tail -n 1 "$WORK/kadmin.log")"
   start krb5kdc "$(server_log krb5kdc-console)" ip netns exec "$KDC_NS" "${env[@]}" "$MIT/usr/sbin/krb5kdc" -n
   wait_for "$KDC_LOG" 'commencing operation' 10 "$LAST_PID" ||
