@@ -40,27 +40,15 @@ static int record(const char *function, int failure, int argc, const char **argv
     return told_to_fail(entry) ? failure : PAM_SUCCESS;
 }
 
-PAM_EXTERN int pam_sm_authenticate(pam_handle_t *pamh, int flags, int argc, const char **argv) {
-    (void)pamh, (void)flags;
-    return record("auth", PAM_AUTH_ERR, argc, argv);
-}
-PAM_EXTERN int pam_sm_setcred(pam_handle_t *pamh, int flags, int argc, const char **argv) {
-    (void)pamh, (void)flags;
-    return record("setcred", PAM_CRED_ERR, argc, argv);
-}
-PAM_EXTERN int pam_sm_acct_mgmt(pam_handle_t *pamh, int flags, int argc, const char **argv) {
-    (void)pamh, (void)flags;
-    return record("account", PAM_PERM_DENIED, argc, argv);
-}
-PAM_EXTERN int pam_sm_open_session(pam_handle_t *pamh, int flags, int argc, const char **argv) {
-    (void)pamh, (void)flags;
-    return record("open_session", PAM_SESSION_ERR, argc, argv);
-}
-PAM_EXTERN int pam_sm_close_session(pam_handle_t *pamh, int flags, int argc, const char **argv) {
-    (void)pamh, (void)flags;
-    return record("close_session", PAM_SESSION_ERR, argc, argv);
-}
-PAM_EXTERN int pam_sm_chauthtok(pam_handle_t *pamh, int flags, int argc, const char **argv) {
-    (void)pamh, (void)flags;
-    return record("password", PAM_AUTHTOK_ERR, argc, argv);
-}
+/* Each service function records its call and answers as told. */
+#define ENTRY(function, name, failure)                                                        \
+    PAM_EXTERN int function(pam_handle_t *pamh, int flags, int argc, const char **argv) {    \
+        (void)pamh, (void)flags;                                                              \
+        return record(name, failure, argc, argv);                                             \
+    }
+ENTRY(pam_sm_authenticate, "auth", PAM_AUTH_ERR)
+ENTRY(pam_sm_setcred, "setcred", PAM_CRED_ERR)
+ENTRY(pam_sm_acct_mgmt, "account", PAM_PERM_DENIED)
+ENTRY(pam_sm_open_session, "open_session", PAM_SESSION_ERR)
+ENTRY(pam_sm_close_session, "close_session", PAM_SESSION_ERR)
+ENTRY(pam_sm_chauthtok, "password", PAM_AUTHTOK_ERR)
