@@ -452,7 +452,7 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
         errno = path ? ENAMETOOLONG : EINVAL;
         return nullptr;
     }
-    struct stat st;
+    struct stat st {};  // all zero where no file stands at the path
     bool exists = false;
     r.secrecy = secrecy;
     if (!follow_links(r.target, r.scratch, st, exists) || !prepare_target(st, exists)) return nullptr;
