@@ -18,7 +18,6 @@
 
 #include "logger.h"
 #include "text.h"
-#include "text_table.h"
 
 namespace tavrel {
 
@@ -90,15 +89,9 @@ bool is_current(void *cookie) { return g_render.active && cookie == cookie_of(g_
 
 std::size_t capacity() { return testing::render_capacity < kRenderCapacity ? testing::render_capacity : kRenderCapacity; }
 
-// What failed, as the error record names it ("Failed to <step> <file>: ...").
-enum class Step : std::uint8_t { open, set_mode, write, sync, close, replace, remove };
-constexpr const char *kStepTexts[] = {"open", "set the mode of", "write", "sync", "close", "replace", "remove"};
-constexpr auto kSteps = pack<packed_size(kStepTexts)>(kStepTexts);
-
-void log_error(int line, Step step, int error) {
-    const std::string_view what = kSteps[static_cast<std::size_t>(step)];
-    Log_SpecEntry(logSpecError, g_render.source, line, "Failed to %.*s %s: %s", static_cast<int>(what.size()),
-                  what.data(), g_render.shown, strerror(error));
+void log_error(int line, const char *operation, int error) {
+    Log_SpecEntry(logSpecError, g_render.source, line, "Failed to %s %s: %s", operation, g_render.shown,
+                  strerror(error));
 }
 
 // The directory part of path ("/" for a file at the top).
@@ -177,11 +170,11 @@ void discard_temporary() {
 }
 
 // Ends a failed step: logs it, closes fd, removes the temporary file.
-bool fail(int line, Step step, int fd) {
+bool fail(int line, const char *operation, int fd) {
     const int error = errno;
     if (fd >= 0) close(fd);
     discard_temporary();
-    log_error(line, step, error);
+    log_error(line, operation, error);
     return false;
 }
 
@@ -190,14 +183,14 @@ bool fail(int line, Step step, int fd) {
 bool write_in_place(int line, std::string_view text) {
     Render &r = g_render;
     const int fd = ::open(r.target.data(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return fail(line, Step::open, -1);
-    if (r.secrecy == Secrecy::secret && fchmod(fd, kSecretMode) != 0) return fail(line, Step::set_mode, fd);
+    if (fd < 0) return fail(line, "open", -1);
+    if (r.secrecy == Secrecy::secret && fchmod(fd, kSecretMode) != 0) return fail(line, "set the mode of", fd);
     // Written over the old text before it is cut to length, so a full disk
     // finds the old blocks already there.
     if (!write_all(fd, text, 0) || ftruncate(fd, static_cast<off_t>(text.size())) != 0)
-        return fail(line, Step::write, fd);
-    if (fsync(fd) != 0) return fail(line, Step::sync, fd);
-    if (close(fd) != 0) return fail(line, Step::close, -1);
+        return fail(line, "write", fd);
+    if (fsync(fd) != 0) return fail(line, "sync", fd);
+    if (close(fd) != 0) return fail(line, "close", -1);
     return true;
 }
 
@@ -309,19 +302,19 @@ bool replace_through_temporary(int line, std::string_view text) {
     Render &r = g_render;
     for (;;) {
         const int fd = r.temporary;
-        if (!write_all(fd, text, 0)) return fail(line, Step::write, -1);
+        if (!write_all(fd, text, 0)) return fail(line, "write", -1);
         if (!carry_metadata()) {
             discard_temporary();
             return write_in_place(line, text);
         }
-        if (fchmod(fd, r.mode) != 0) return fail(line, Step::set_mode, -1);
-        if (fsync(fd) != 0) return fail(line, Step::sync, -1);
+        if (fchmod(fd, r.mode) != 0) return fail(line, "set the mode of", -1);
+        if (fsync(fd) != 0) return fail(line, "sync", -1);
         if (r.named || name_temporary(false)) break;
         // No name through /proc (none mounted): a named temporary file after all.
         close(fd);
-        if (!name_temporary(true)) return fail(line, Step::replace, -1);
+        if (!name_temporary(true)) return fail(line, "replace", -1);
     }
-    if (renameat(r.directory, r.temp_name.data(), r.directory, r.base) != 0) return fail(line, Step::replace, -1);
+    if (renameat(r.directory, r.temp_name.data(), r.directory, r.base) != 0) return fail(line, "replace", -1);
     r.named = false;  // the name is the target's now
     (void)fsync(r.directory);
     discard_temporary();
@@ -497,7 +490,7 @@ void drop_render(FILE *stream, OnFailure what, int line) {
     end_render();
     discard_temporary();
     if (what == OnFailure::remove_target && unlink(g_render.target.data()) != 0 && errno != ENOENT)
-        log_error(line, Step::remove, errno);
+        log_error(line, "remove", errno);
 }
 
 FILE *OutputFile::open(int line) {
