@@ -76,6 +76,22 @@ std::vector<std::string> TavrelTest::log_lines() const {
     return out;
 }
 
+Lines lines_of(const std::string &text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+Lines files_in(const std::string &relative_dir, std::string_view suffix) {
+    Lines names;
+    const fs::path dir = source_path(relative_dir);
+    for (const auto &entry : fs::recursive_directory_iterator(dir))
+        if (entry.path().string().ends_with(suffix)) names.push_back(fs::relative(entry.path(), dir).string());
+    std::ranges::sort(names);
+    return names;
+}
+
 // The program writes into GoogleTest's captures, which are temporary files,
 // not pipes: a chatty one (wpa_supplicant -dd) never blocks on a full pipe.
 ToolRun run_program(const std::vector<std::string> &argv) {

@@ -73,6 +73,12 @@ ToolRun run_tool(const std::vector<std::string> &args);
 // Everything f writes to standard error (file descriptor 2).
 std::string capture_stderr(const std::function<void()> &f);
 
+// The lines of a text, without their line feeds.
+Lines lines_of(const std::string &text);
+// The names of the files under a directory of the source tree whose names
+// end in suffix, relative to it and sorted (the expected files of a kind).
+Lines files_in(const std::string &relative_dir, std::string_view suffix);
+
 // A text of n copies of c.
 inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c); }
 

@@ -1,12 +1,125 @@
-// wpa_supplicant reads every file test_8021x expects the builders to write
-// (tests/data/8021x/), and from those that hold a double quote, a '#',
-// control or non-ASCII bytes or a hex key it reads back exactly the caller's
-// bytes. At each limit of a value, what the builders write it reads, and what
-// they refuse it would have refused too.
+// The real readers of the files read every file the builder tests expect
+// (they hold the builders to these files byte for byte): Samba's testparm
+// takes each smb.conf entry as the parameter we meant and has nothing to say
+// beyond what the device's older SMB client needs; Heimdal's
+// verify_krb5_conf finds no parse error, no unknown entry, nothing but the
+// complaints listed; wpa_supplicant loads every supplicant file and reads
+// back exactly the caller's bytes from those that hold a double quote, a
+// '#', control or non-ASCII bytes or a hex key. At each limit of a value,
+// what the builders write wpa_supplicant reads, and what they refuse it
+// would have refused too.
+#include <regex>
+#include <span>
 
 #include "tavrel_test.h"
 
 namespace {
+
+// ---- testparm ------------------------------------------------------------------
+
+// What current Samba no longer accepts but the device's SMB client needs.
+// A line testparm refuses outright stops it from reading further, so such a
+// line is taken out before the file is handed over; the others stay, and
+// only their notices are allowed.
+constexpr std::string_view kRefusedLines[] = {"\tsecurity = server"};
+constexpr std::string_view kAllowedNotices[] = {
+    "Unknown parameter encountered: \"display charset\"",
+    "Ignoring unknown parameter \"display charset\"",
+    "WARNING: The \"client ntlmv2 auth\" option is deprecated",
+};
+// Words with which testparm reports what it could not take.
+constexpr std::string_view kComplaints[] = {"Unknown", "Ignoring", "WARNING", "Error", "invalid"};
+constexpr std::string_view kParsed = "doing parameter ";
+
+bool mentions_any(std::string_view line, std::span<const std::string_view> words) {
+    return std::ranges::any_of(words, [&](std::string_view w) { return line.find(w) != line.npos; });
+}
+
+class Testparm : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(Testparm, ReadsEveryEntryAsWritten) {
+    std::string handed_over;
+    std::vector<std::string> entries;  // "name = value", as written after the tab
+    for (const std::string &line : tavrel_test::lines_of(tavrel_test::source_text("tests/data/smb/" + GetParam()))) {
+        if (std::ranges::find(kRefusedLines, line) != std::end(kRefusedLines)) continue;
+        handed_over += line + "\n";
+        if (line.starts_with('\t')) entries.push_back(line.substr(1));
+    }
+    write("/tmp/testparm.conf", handed_over);
+    const auto run = tavrel_test::run_program({"testparm", "-s", "-d", "5", path("/tmp/testparm.conf")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> parsed;
+    for (const std::string &line : tavrel_test::lines_of(run.err)) {
+        if (line.starts_with(kParsed)) parsed.push_back(line.substr(kParsed.size()));
+        EXPECT_FALSE(mentions_any(line, kComplaints) && !mentions_any(line, kAllowedNotices)) << line;
+    }
+    // A line testparm could not parse, or one a trailing backslash joined to
+    // the next, shows up as a difference here.
+    EXPECT_EQ(parsed, entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(Expected, Testparm, ::testing::ValuesIn(tavrel_test::files_in("tests/data/smb", ".conf")),
+                         [](const auto &test) { return test.param.substr(0, test.param.size() - 5).replace(4, 1, "_"); });
+
+// ---- verify_krb5_conf ----------------------------------------------------------
+
+// What the checker may say about our files, and why that is no fault of theirs.
+struct Tolerated {
+    const char *why;
+    std::regex line;
+    bool smart_card_only;
+};
+const std::vector<Tolerated> &tolerated() {
+    static const std::vector<Tolerated> list = {
+        {"the test host names do not resolve on this machine",
+         std::regex(R"(verify_krb5_conf: /realms/[^/]+/(kdc|admin_server): )"
+                    R"((Name or service not known|Temporary failure in name resolution|)"
+                    R"(No address associated with hostname|Non-recoverable failure in name resolution) \([^()]+\))"),
+         false},
+        {"its own host check does not know the [address]:port form that Heimdal's library reads",
+         std::regex(R"(verify_krb5_conf: /realms/[^/]+/(kdc|admin_server): )"
+                    R"(failed to parse port number in \[[0-9A-Fa-f:.]+\](:[0-9]+)?)"),
+         false},
+        {"the smart-card file must carry this section as the device's PKINIT log-in reads it",
+         std::regex(R"(verify_krb5_conf: /default_realm: unknown entry)"), true},
+    };
+    return list;
+}
+
+// The checker's lines about a file that the list above does not tolerate.
+std::vector<std::string> complaints(const std::string &file, bool smart_card) {
+    const tavrel_test::ToolRun run = tavrel_test::run_program({"verify_krb5_conf", file});
+    std::vector<std::string> left;
+    for (const std::string &line : tavrel_test::lines_of(run.out + run.err)) {
+        const bool ok = std::any_of(tolerated().begin(), tolerated().end(), [&](const Tolerated &t) {
+            return (smart_card || !t.smart_card_only) && std::regex_match(line, t.line);
+        });
+        if (!ok) left.push_back(line);
+    }
+    return left;
+}
+
+class VerifyKrb5Conf : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(VerifyKrb5Conf, HeimdalFindsNothingWrong) {
+    const bool smart_card = GetParam().starts_with("Cac");  // the cases of the smart-card builder
+    EXPECT_EQ(complaints(tavrel_test::source_path("tests/data/krb/" + GetParam()), smart_card), tavrel_test::Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(GoldenFiles, VerifyKrb5Conf, ::testing::ValuesIn(tavrel_test::files_in("tests/data/krb", ".conf")),
+                         [](const auto &p) { return p.param.substr(0, p.param.size() - 5); });
+
+// The checker does report what these tests rely on it to report.
+using VerifyKrb5ConfItself = tavrel_test::TavrelTest;
+
+TEST_F(VerifyKrb5ConfItself, ReportsParseErrorsAndUnknownEntries) {
+    write("/etc/krb5.conf", "[libdefaults]\n\tfoo = 1\n[default_realm]\n\tx = Y\n[realms]\n\tX = {\n");
+    EXPECT_FALSE(complaints(path("/etc/krb5.conf"), true).empty());  // unclosed {
+    write("/etc/krb5.conf", "[libdefaults]\n\tfoo = 1\n[default_realm]\n\tx = Y\n");
+    EXPECT_EQ(complaints(path("/etc/krb5.conf"), false).size(), 2u);
+}
+
+// ---- wpa_supplicant ------------------------------------------------------------
 
 // A value as wpa_supplicant -dd -K reports it: "NAME - hexdump(len=N): 61 62" on
 // one line, or "NAME - hexdump_ascii(len=N):" and then lines of up to 16 bytes,
@@ -63,10 +176,9 @@ Verdict read_config(const std::string &file) {
 
 TEST(WpaSupplicant, ReadsEveryExpectedFileAndTheCallersBytes) {
     std::size_t files = 0, with_bytes = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(tavrel_test::source_path("tests/data/8021x"))) {
-        const std::string file = entry.path().filename();
+    for (const std::string &file : tavrel_test::files_in("tests/data/8021x", ".conf")) {
         SCOPED_TRACE(file);
-        const Verdict verdict = read_config(entry.path());
+        const Verdict verdict = read_config(tavrel_test::source_path("tests/data/8021x/" + file));
         const std::string &out = verdict.out;
         EXPECT_TRUE(verdict.network_loaded) << out;
         ++files;
