@@ -1,75 +1,103 @@
-# Wireless: over the air needs radios, which only a kernel with the
-# simulated-radio module (mac80211_hwsim) gives a build machine. Without it
-# the scenario says SKIP with that reason (the EAP lines the wireless files
-# share with the wired file are proven by the dot1x scenarios). With it: two
-# simulated radios, one moved into the access point's namespace (hostapd,
-# driver=nl80211), one into the device's (wpa_supplicant -D nl80211 with the
-# generated wlan0 file, unchanged); success is CTRL-EVENT-CONNECTED.
+# Wireless: the wlan0 files over simulated radios (mac80211_hwsim). This
+# kernel may have none, so the whole family shares one guest: Debian's kernel
+# under qemu (scripts/wireless-guest makes it), where each row gets two radios
+# of its own and all rows sign in at once (the time goes mostly to the
+# station's scan). The tool renders every file here on the host; the guest
+# sees this machine's root read-only and the run's directory (under build/,
+# at the same path on both sides, so the paths in the files hold) writable.
 source "$(dirname "${BASH_SOURCE[0]}")/dot1x.sh"
 
 WIRELESS_FILE=/etc/wpa_supplicant/wlan0/wpa_supplicant.conf
-SSID=tvr-e2e-office
+WIRELESS_LIMIT=${E2E_WIRELESS_LIMIT:-85}   # seconds the guest may take, boot included
 
-hwsim_module() {
-  [ -d "/lib/modules/$(uname -r)" ] && find "/lib/modules/$(uname -r)" -name 'mac80211_hwsim.ko*' -print -quit 2>/dev/null
-}
+# The users of hostapd's EAP server: EAP-TLS by certificate, PEAP and TTLS
+# under any outer name with alice's password inside.
+WIRELESS_EAP_USERS='"alice" TLS
+* PEAP,TTLS
+"alice" MSCHAPV2,TTLS-PAP "Alice-pw-1" [2]'
 
-# Skips unless this scenario can have two radios of its own. Radios of a
-# module someone else loaded are not ours to move; ours are loaded here,
-# one scenario at a time, and unloaded when the scenario ends.
-hwsim_radios() {
-  if [ -z "$(hwsim_module)" ] && [ ! -d /sys/module/mac80211_hwsim ]; then
-    skip "this kernel ($(uname -r)) has no mac80211_hwsim, so no simulated radio to sign in over the air; the EAP lines shared with the wired file are proven by dot1x/*"
-  fi
-  command -v iw >/dev/null && command -v modprobe >/dev/null || fail "mac80211_hwsim needs iw and modprobe (scripts/e2e-deps installs them)"
-  exec 8>>"$E2E_ROOT/build/e2e/hwsim.lock"
-  flock 8
-  [ -d /sys/module/mac80211_hwsim ] && skip "mac80211_hwsim is loaded already: its radios belong to someone else"
-  modprobe mac80211_hwsim radios=2 || fail "modprobe mac80211_hwsim radios=2 failed"
-  AFTERWARDS+=("modprobe -r mac80211_hwsim")
-  local phys=() phy
-  for phy in /sys/class/ieee80211/*; do
-    [ "$(basename "$(readlink -f "$phy/device/driver")")" = mac80211_hwsim ] && phys+=("$(basename "$phy")")
-  done
-  [ ${#phys[@]} -ge 2 ] || fail "mac80211_hwsim gave ${#phys[@]} radios, not 2"
-  netns_new ap
-  netns_new dev
-  AP_NS=$(ns_name ap) DEV_NS=$(ns_name dev)
-  iw phy "${phys[0]}" set netns name "$AP_NS" && iw phy "${phys[1]}" set netns name "$DEV_NS" ||
-    fail "cannot move the simulated radios into the namespaces"
-  local ifname
-  ifname=$(ip -n "$AP_NS" -o link show | awk -F': ' '$2 != "lo" {print $2; exit}')
-  ip -n "$AP_NS" link set "$ifname" name ap0 && ip -n "$AP_NS" link set ap0 up
-  ifname=$(ip -n "$DEV_NS" -o link show | awk -F': ' '$2 != "lo" {print $2; exit}')
-  ip -n "$DEV_NS" link set "$ifname" name wlan0 && ip -n "$DEV_NS" link set wlan0 up
-}
-
-# wireless_sign_in RENDER-COMMAND HOSTAPD-LINE...: the access point's
-# security lines, then the device signs in with the generated file.
-wireless_sign_in() {
-  local command=$1
+# wireless_run_family RESULTS_DIR ROW...
+#   ROW  NAME|COMMAND|SSID|SETTINGS|HOSTAPD|EXPECT|BREAK
+#     SETTINGS  the [wireless] table's lines (for COMMAND dot1x, [dot1x]'s,
+#               interface 1 implied), HOSTAPD the access point's security
+#               lines, both split at ';'; @PKI@ is where the certificates are.
+#               SSID empty: one of the row's own.
+#     EXPECT    PASS or FAIL, then /REGEX/ the cause must match; a row that
+#               must FAIL reports PASS when it fails as it must
+#     BREAK     a sed script that breaks the generated file (a self-test)
+# Writes RESULTS_DIR/NAME/result ("STATUS<tab>cause"; a / in NAME becomes -),
+# took, and beside them the settings, the file and both logs.
+wireless_run_family() {
+  local results=$1 run row name command ssid quoted settings hostapd expect break i dir out
   shift
-  hwsim_radios
-  render "$command"
-  generated "$WIRELESS_FILE"
-  local file=$GENERATED hostapd_log client
-  hostapd_log=$(server_log hostapd) client=$(client_log wpa_supplicant)
-  {
-    echo "interface=ap0"
-    echo "driver=nl80211"
-    echo "ssid=$SSID"
-    echo "hw_mode=g"
-    echo "channel=1"
-    echo "logger_stdout=-1"
-    echo "logger_stdout_level=0"
-    printf '%s\n' "$@"
-  } >"$WORK/hostapd.conf"
-  start hostapd "$hostapd_log" ip netns exec "$AP_NS" "$HOSTAPD" -d -t "$WORK/hostapd.conf"
-  wait_for "$hostapd_log" 'ap0: AP-ENABLED' 15 "$LAST_PID" ||
-    fail "hostapd did not start: $(first_line "$hostapd_log" '[Ii]nvalid|[Ff]ailed|not supported')"
-  start wpa_supplicant "$client" ip netns exec "$DEV_NS" sh -c 'mount -t tmpfs tvr-e2e-run /run && exec "$@"' sh \
-    wpa_supplicant -D nl80211 -i wlan0 -c "$file" -t
-  wait_for "$client" 'CTRL-EVENT-CONNECTED' "$TIMEOUT" "$LAST_PID" ||
-    fail "no CTRL-EVENT-CONNECTED; wpa_supplicant: $(last_line "$client" 'CTRL-EVENT-[A-Z-]+|[Ff]ail' || echo 'nothing'); hostapd: $(last_line "$hostapd_log" 'EAP-[A-Z0-9-]+: .*([Ii]nvalid|[Ff]ail)|WPA: .*([Ii]nvalid|mismatch|fail)')"
-  pass "CTRL-EVENT-CONNECTED to $SSID over simulated radios"
+  run=$(mktemp -d "$E2E_ROOT/build/e2e/wireless.XXXXXX") || fail "cannot make the run's directory"
+  AFTERWARDS+=("rm -rf '$run'")
+  mkdir -p "$run/rows" && cp -a "$PKI" "$run/pki" && printf '%s\n' "$WIRELESS_EAP_USERS" >"$run/pki/eap_user"
+  local -a names=() expects=()
+  i=0
+  for row; do
+    IFS='|' read -r name command ssid settings hostapd expect break <<<"$row"
+    dir=$run/rows/$(printf '%02d' $i) out=$results/${name//\//-}
+    names+=("$name") expects+=("$expect")
+    mkdir -p "$dir" "$out"
+    ssid=${ssid:-tvr-e2e-$i}
+    {
+      [ "$command" = dot1x ] && printf '[dot1x]\ninterface = 1\n' || echo '[wireless]'
+      quoted=${ssid//\\/\\\\}
+      echo "ssid = \"${quoted//\"/\\\"}\""
+      tr ';' '\n' <<<"${settings//@PKI@/$run/pki}"
+    } >"$out/settings.toml"
+    {
+      printf 'interface=ap0\ndriver=nl80211\nhw_mode=g\nchannel=%d\n' $((i % 11 + 1))
+      printf 'ssid2=%s\nlogger_stdout=-1\nlogger_stdout_level=0\n' "$(printf %s "$ssid" | od -An -tx1 | tr -d ' \n')"
+      [ -n "$hostapd" ] && tr ';' '\n' <<<"${hostapd//@PKI@/$run/pki}"
+    } >"$dir/hostapd.conf"
+    i=$((i + 1))
+    if ! "$E2E_TOOL" -s "$out/settings.toml" -r "$dir/root" "$command" >"$out/tool.log" 2>&1; then
+      printf 'FAIL\ttavrel %s failed: %s\n' "$command" "$(grep -E 'ERROR|tavrel:' "$out/tool.log" | tail -n 1)" >"$out/result"
+      rm -rf "$dir"
+      continue
+    fi
+    [ -n "$break" ] && sed -i -e "$break" "$dir/root$WIRELESS_FILE"
+    cp "$dir/root$WIRELESS_FILE" "$out/"
+  done
+
+  # Rows whose file was rendered run in the guest; the rest have their result.
+  local guest=$E2E_ROOT/build/guest why="" none=FAIL status cause begin=$SECONDS pid
+  if [ -z "$(ls "$run/rows")" ]; then
+    :
+  elif ! why=$("$E2E_ROOT/scripts/wireless-guest" 2>&1 >/dev/null); then
+    why="no guest kernel with simulated radios: $(tail -n 1 <<<"$why")" none=SKIP
+  else
+    start qemu-system-x86 "$results/guest-console.log" qemu-system-x86_64 -accel tcg -cpu max -smp ${E2E_WIRELESS_CPUS:-2} -m 768 \
+      -nodefaults -no-user-config -display none -serial stdio -no-reboot -nic none \
+      -kernel "$guest/vmlinux" -initrd "$guest/initramfs.cpio" \
+      -append "console=ttyS0 panic=-1 rdinit=/init quiet tvr_run=$run tvr_command=$E2E_ROOT/tests/e2e/lib/wireless-guest" \
+      -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+      -virtfs "local,path=$run,mount_tag=run,security_model=none"
+    pid=$LAST_PID
+    while running $pid && [ $((SECONDS - begin)) -lt "$WIRELESS_LIMIT" ]; do sleep 0.2; done
+    running $pid && stop_pid $pid qemu-system-x86 && why="the guest did not end within $WIRELESS_LIMIT s"
+  fi
+  for ((i = 0; i < ${#names[@]}; i++)); do
+    dir=$run/rows/$(printf '%02d' $i) out=$results/${names[$i]//\//-}
+    [ -d "$dir" ] || continue
+    cp "$dir"/*.log "$dir/took" "$out/" 2>/dev/null
+    if ! IFS=$'\t' read -r status cause <"$dir/result" 2>/dev/null; then
+      status=$none cause=${why:-the guest ended before this row did (its console: $results/guest-console.log)}
+      [ $none = SKIP ] && { printf 'SKIP\t%s\n' "$cause" >"$out/result"; continue; }
+    fi
+    expect=${expects[$i]}
+    local want=${expect%% *} regex=${expect#* /}
+    regex=${regex%/}
+    [ "$want" = "$expect" ] && regex=""
+    if [ "$want" = FAIL ] && [ "$status" = PASS ]; then
+      status=FAIL cause="this row must fail (/$regex/), yet: $cause"
+    elif [ "$status" = "$want" ] && ! grep -qE -- "$regex" <<<"$cause"; then
+      status=FAIL cause="not for the expected reason /$regex/: $cause"
+    elif [ "$want" = FAIL ]; then
+      status=PASS cause="fails as it must: $cause"
+    fi
+    printf '%s\t%s\n' "$status" "$cause" >"$out/result"
+  done
 }
