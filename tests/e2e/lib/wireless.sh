@@ -28,7 +28,7 @@ WIRELESS_EAP_USERS='"alice" TLS
 # Writes RESULTS_DIR/NAME/result ("STATUS<tab>cause"; a / in NAME becomes -),
 # took, and beside them the settings, the file and both logs.
 wireless_run_family() {
-  local results=$1 run row name command ssid quoted settings hostapd expect break i dir out
+  local results=$1 run row name command ssid quoted settings hostapd expect break bad i dir out
   shift
   run=$(mktemp -d "$E2E_ROOT/build/e2e/wireless.XXXXXX") || fail "cannot make the run's directory"
   AFTERWARDS+=("rm -rf '$run'")
@@ -48,18 +48,21 @@ wireless_run_family() {
       tr ';' '\n' <<<"${settings//@PKI@/$run/pki}"
     } >"$out/settings.toml"
     {
-      printf 'interface=ap0\ndriver=nl80211\nhw_mode=g\nchannel=%d\n' $((i % 11 + 1))
+      # The guest names the interface (-i); rows spread over the channels.
+      printf 'driver=nl80211\nhw_mode=g\nchannel=%d\n' $((i % 11 + 1))
       printf 'ssid2=%s\nlogger_stdout=-1\nlogger_stdout_level=0\n' "$(printf %s "$ssid" | od -An -tx1 | tr -d ' \n')"
       [ -n "$hostapd" ] && tr ';' '\n' <<<"${hostapd//@PKI@/$run/pki}"
     } >"$dir/hostapd.conf"
     i=$((i + 1))
+    bad=""
     if ! "$E2E_TOOL" -s "$out/settings.toml" -r "$dir/root" "$command" >"$out/tool.log" 2>&1; then
-      printf 'FAIL\ttavrel %s failed: %s\n' "$command" "$(grep -E 'ERROR|tavrel:' "$out/tool.log" | tail -n 1)" >"$out/result"
-      rm -rf "$dir"
-      continue
+      bad="tavrel $command failed: $(grep -E 'ERROR|tavrel:' "$out/tool.log" | tail -n 1)"
+    elif cp "$dir/root$WIRELESS_FILE" "$out/" && [ -n "$break" ]; then
+      sed -i -e "$break" "$dir/root$WIRELESS_FILE" && ! cmp -s "$dir/root$WIRELESS_FILE" "$out/${WIRELESS_FILE##*/}" ||
+        bad="self-test: '$break' changed nothing in the file"
+      cp "$dir/root$WIRELESS_FILE" "$out/"
     fi
-    [ -n "$break" ] && sed -i -e "$break" "$dir/root$WIRELESS_FILE"
-    cp "$dir/root$WIRELESS_FILE" "$out/"
+    [ -z "$bad" ] || { printf 'FAIL\t%s\n' "$bad" >"$out/result" && rm -rf "$dir"; }
   done
 
   # Rows whose file was rendered run in the guest; the rest have their result.
@@ -69,7 +72,7 @@ wireless_run_family() {
   elif ! why=$("$E2E_ROOT/scripts/wireless-guest" 2>&1 >/dev/null); then
     why="no guest kernel with simulated radios: $(tail -n 1 <<<"$why")" none=SKIP
   else
-    start qemu-system-x86 "$results/guest-console.log" qemu-system-x86_64 -accel tcg -cpu max -smp ${E2E_WIRELESS_CPUS:-2} -m 768 \
+    start qemu-system-x86 "$results/wireless-guest-console.log" qemu-system-x86_64 -accel tcg -cpu max -smp ${E2E_WIRELESS_CPUS:-2} -m 768 \
       -nodefaults -no-user-config -display none -serial stdio -no-reboot -nic none \
       -kernel "$guest/vmlinux" -initrd "$guest/initramfs.cpio" \
       -append "console=ttyS0 panic=-1 rdinit=/init quiet tvr_run=$run tvr_command=$E2E_ROOT/tests/e2e/lib/wireless-guest" \
@@ -82,11 +85,12 @@ wireless_run_family() {
   for ((i = 0; i < ${#names[@]}; i++)); do
     dir=$run/rows/$(printf '%02d' $i) out=$results/${names[$i]//\//-}
     [ -d "$dir" ] || continue
-    cp "$dir"/*.log "$dir/took" "$out/" 2>/dev/null
-    if ! IFS=$'\t' read -r status cause <"$dir/result" 2>/dev/null; then
-      status=$none cause=${why:-the guest ended before this row did (its console: $results/guest-console.log)}
-      [ $none = SKIP ] && { printf 'SKIP\t%s\n' "$cause" >"$out/result"; continue; }
+    if [ ! -f "$dir/result" ]; then   # not run, or the guest ended first
+      printf '%s\t%s\n' $none "${why:-the guest ended before this row did}" >"$out/result"
+      continue
     fi
+    cp "$dir"/*.log "$dir/took" "$out/"
+    IFS=$'\t' read -r status cause <"$dir/result"
     expect=${expects[$i]}
     local want=${expect%% *} regex=${expect#* /}
     regex=${regex%/}
