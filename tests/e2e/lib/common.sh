@@ -24,9 +24,10 @@ row() { local name=$1 IFS=$'\x1f'; shift; ROW_NAMES+=("$name"); ROWS[$name]="${*
 # The lines a row reports as ("name", or "name [client]" for each client).
 list_row() { echo "$1"; }
 # slug VAR TEXT: a row's name as a directory name ("krb5/service [mit]" ->
-# krb5-service-mit); row_dir VAR ROW: its directory under build/e2e/logs.
+# krb5-service-mit); row_dir VAR ROW: its directory under build/e2e/logs (a
+# row named FAMILY/NAME reports under another family).
 slug() { local s=${2//[\/ \[\]]/-}; s=${s//--/-}; printf -v "$1" '%s' "${s%-}"; }
-row_dir() { slug "$1" "$FAMILY/$2"; printf -v "$1" '%s' "$E2E_LOGS/${!1}"; }
+row_dir() { slug "$1" "$([[ $2 == */* ]] || echo "$FAMILY/")$2"; printf -v "$1" '%s' "$E2E_LOGS/${!1}"; }
 # runs_as PID [NAME]: whether PID runs (the program NAME); a zombie does not.
 runs_as() {
   local comm state
