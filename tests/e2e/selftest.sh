@@ -4,8 +4,7 @@
 # wrong must FAIL, and for the server's reason. A suite that cannot fail proves nothing.
 source "$(dirname "$0")/lib/common.sh"
 
-#   name                         target row; the break (sed script); what it does; what the FAIL must say;
-#                                the target's environment
+#   name                         target row; the break (sed script); what it does; what the FAIL must say; [its VAR=VALUE]
 # hostapd's EAP server must refuse the inner MSCHAPv2 response.
 row dot1x-wrong-password         dot1x/peap 's/^\(    password=\).*/\1"Not-alices-pw"/' "a wrong password" \
   'EAP-MSCHAPV2: Invalid NT-Response'
@@ -33,7 +32,7 @@ row pam-broken-continuation      pam/ocsp '0,/ \\$/s/ \\$//' "a broken continued
 run_row() {
   local target=$2 what=$4 reason=$5 result status cause
   env ${6:-} E2E_LOGS=$E2E_DIR/broken E2E_JOB_DIR=$E2E_DIR/broken E2E_ID=${E2E_ID}b "E2E_BREAK=$3" \
-    bash "$E2E_HERE/${target%%/*}.sh" "${target#*/}" >"$E2E_DIR/broken.log" 2>&1
+    bash "$E2E_ROOT/tests/e2e/${target%%/*}.sh" "${target#*/}" >"$E2E_DIR/broken.log" 2>&1
   slug result "$target"
   result=$E2E_DIR/broken/$result/result
   [ -f "$result" ] || fail "$target with $what ended without a result: $(tail -n 1 "$E2E_DIR/broken.log")"

@@ -1,10 +1,9 @@
-# Kerberos, for the krb5 and smartcard families: a KDC for the test realm on
+# Kerberos, for the krb5 and smartcard families: a KDC for the test realm
+# (MIT's, or Heimdal's, which logs which kind of PKINIT a request was) on
 # 127.0.0.1 in a network namespace of the row, on a port of its own (a file
 # that lost its port cannot reach it); kinit with the generated file as
 # KRB5_CONFIG, then klist must show the ticket-granting ticket. Clients:
-# MIT's (the reader of /etc/krb5.conf) and Heimdal's. The KDC: MIT's, or
-# Heimdal's, which speaks Windows 2000's PKINIT too and logs which kind a
-# request was (MIT's kinit ignores pkinit_win2k: only that log shows it).
+# MIT's (the reader of /etc/krb5.conf) and Heimdal's.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 REALM=TVR.TEST
@@ -15,20 +14,15 @@ MIT=$DEPS/mit
 HEIMDAL=$DEPS/heimdal
 KRB5_FILE=/etc/krb5.conf
 CAC_FILE=/usr/heimdal/etc/krb5.conf
-# The row's KDC: mit, or "heimdal TYPE", the PKINIT request Heimdal's must log.
-KDC=mit
+KDC=mit   # the row's KDC: mit, or "heimdal TYPE", the PKINIT request Heimdal's must log
 
-# A row's clients are its first column ("-": none, the row signs nobody in).
-list_row() {
-  local client
-  if [ "$2" = - ]; then echo "$1"; else for client in $2; do echo "$1 [$client]"; done; fi
-}
+list_row() { local client; for client in $2; do echo "$1 [$client]"; done; }   # once with each client in column 1
 
 # With E2E_KDC_PKINIT=no Heimdal's KDC runs with PKINIT off (a self-test's).
 kdc_start() {
   local db=$WORK/kdc kind=${KDC%% *} kdc ready
-  netns_new kdc
-  KDC_NS=$(ns_name kdc) KDC_LOG=$(server_log "$kind-kdc")
+  netns_new KDC_NS kdc
+  KDC_LOG=$(server_log "$kind-kdc")
   mkdir -p "$db"
   # The KDC and its tools read this, never the machine's /etc/krb5.conf.
   local env=(env KRB5_CONFIG="$db/kdc.conf" KRB5_KDC_PROFILE="$db/kdc.conf")
@@ -45,7 +39,6 @@ kdc_start() {
 	$REALM = {
 		database_name = $db/principal
 		key_stash_file = $db/stash
-		acl_file = $db/kadm5.acl
 		$pkinit
 	}
 [dbmodules]
@@ -55,8 +48,8 @@ EOF
       printf '%s\n' "addprinc -pw $PASSWORD $PASSWORD_USER" "addprinc -nokey +requires_preauth $CARD_USER" |
       "${env[@]}" "$MIT/usr/sbin/kadmin.local" -r "$REALM"
   else
-    kdc=("$DEPS/heimdal-kdc/usr/lib/heimdal-servers/kdc" --config-file="$db/kdc.conf" --addresses=127.0.0.1
-      --ports="$KDC_PORT") ready='KDC started master process'
+    kdc=("$DEPS/heimdal-kdc/usr/lib/heimdal-servers/kdc" --config-file="$db/kdc.conf" --ports="$KDC_PORT")
+    ready='KDC started master process'
     # Without log_file kadmin writes its log under /var/lib/heimdal-kdc.
     cat >>"$db/kdc.conf" <<EOF
 [kdc]
@@ -66,7 +59,6 @@ EOF
 		log_file = $db/iprop.log
 	}
 	enable-pkinit = ${E2E_KDC_PKINIT:-yes}
-	pkinit_principal_in_certificate = yes
 	$pkinit
 EOF
     local kadmin=("$HEIMDAL/usr/bin/kadmin.heimdal" -l -c "$db/kdc.conf")
@@ -77,17 +69,6 @@ EOF
   start "${kdc[0]##*/}" "$(server_log "$kind-kdc-console")" ip netns exec "$KDC_NS" "${env[@]}" "${kdc[@]}"
   wait_for "$KDC_LOG" "$ready" 10 "$LAST_PID" ||
     fail "the $kind KDC did not start: $(tail -n 1 "$(server_log "$kind-kdc-console")")"
-}
-
-# What the KDC said about the last request: MIT's AS_REQ line; Heimdal's
-# PKINIT kind and outcome, and complaints, after its last AS-REQ.
-kdc_says() {
-  if [ "${KDC%% *}" = mit ]; then
-    last_line "$KDC_LOG" 'AS_REQ' | sed -E 's/^.*\(info\): //; s/ authtime [0-9]+, etypes \{[^}]*\},//; s/\([0-9]+\)//g; s/DEPRECATED://g'
-  else
-    awk '/ AS-REQ .* from /{r=""} / PK-INIT request|PK-INIT\(.*succeeded|not |[Ff]ail|UNKNOWN|[Nn]o such|rror/{
-      sub(/^[^ ]+ /, ""); r=r (r==""?"":"; ") $0} END{print r}' "$KDC_LOG"
-  fi
 }
 
 # krb5_sign_in CLIENT FIXED-PATH [--pkinit]: with the file at FIXED-PATH
@@ -117,7 +98,14 @@ krb5_sign_in() {
   ip netns exec "$KDC_NS" "${env[@]}" timeout "$TIMEOUT" "${kinit[@]}" "$user" <<<"$PASSWORD" >"$log" 2>&1
   rc=$?
   "${env[@]}" "${klist[@]}" >>"$log" 2>&1
-  says=$(kdc_says)
+  # What the KDC said: MIT's AS_REQ line; Heimdal's PKINIT kind and outcome,
+  # and complaints, after its last AS-REQ.
+  if [ "$KDC" = mit ]; then
+    says=$(last_line "$KDC_LOG" 'AS_REQ' | sed -E 's/^.*\(info\): //; s/ authtime [0-9]+, etypes \{[^}]*\},//; s/\([0-9]+\)//g; s/DEPRECATED://g')
+  else
+    says=$(awk '/ AS-REQ .* from /{r=""} / PK-INIT request|PK-INIT\(.*succeeded|not |[Ff]ail|UNKNOWN|[Nn]o such|rror/{
+      sub(/^[^ ]+ /, ""); r=r (r==""?"":"; ") $0} END{print r}' "$KDC_LOG")
+  fi
   [ $rc != 124 ] || fail "kinit ($client) had no answer within $TIMEOUT s; KDC: ${says:-no request arrived}"
   [ $rc = 0 ] || fail "kinit ($client) ended with status $rc: $(grep -m1 -E 'kinit' "$log" |
     sed 's/^Password for [^:]*: //'); KDC: ${says:-no request arrived}"
