@@ -2,8 +2,10 @@
 // its own bytes, in the same loop, on tmpfs; and per build the allocations,
 // the system calls and the stack it takes.
 //
-//   crash-safe floor: exclusive temporary file in the target's directory,
-//                     write, fsync, fchmod, close, rename, directory fsync
+//   crash-safe floor: the target looked at, an unnamed temporary file in its
+//                     directory (O_TMPFILE), write, the replaced file's owner,
+//                     group and attributes, fchmod, fsync, a name through
+//                     /proc (linkat), rename, directory fsync, closes
 //   plain floor:      temporary file, write, fsync, close, rename
 //
 // Times are the mean of one batch of calls; a builder's figures are the
@@ -20,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -202,7 +205,7 @@ void remove_root() {
 // ---- The floors ----------------------------------------------------------------
 
 struct Target {
-    std::string path, directory, temporary_template, plain_temporary;
+    std::string path, directory, base, plain_temporary;
     std::string bytes;
 };
 
@@ -216,16 +219,28 @@ void write_all(int fd, const std::string &bytes) {
 }
 
 void crash_safe_floor(const Target &t) {
-    std::array<char, 4096> name{};
-    std::memcpy(name.data(), t.temporary_template.c_str(), t.temporary_template.size() + 1);
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) die("floor: mkostemp failed");
-    write_all(fd, t.bytes);
-    if (fsync(fd) != 0 || fchmod(fd, 0644) != 0 || close(fd) != 0) die("floor: fsync/fchmod/close failed");
-    if (rename(name.data(), t.path.c_str()) != 0) die("floor: rename failed");
+    struct stat st;
+    const bool exists = lstat(t.path.c_str(), &st) == 0;
     const int dir = ::open(t.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) die("floor: open directory failed");
+    const int fd = openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0) die("floor: O_TMPFILE failed");
+    write_all(fd, t.bytes);
+    std::array<char, 1024> attributes{};
+    if (exists && (fchown(fd, st.st_uid, st.st_gid) != 0 ||
+                   llistxattr(t.path.c_str(), attributes.data(), attributes.size()) != 0))
+        die("floor: fchown or llistxattr failed (or the target has attributes)");
+    if (fchmod(fd, 0644) != 0) die("floor: fchmod failed");
+    if (fsync(fd) != 0) die("floor: fsync failed");
+    // A name of its own for each call, as a temporary name must be.
+    static unsigned calls = 0;
+    std::array<char, 32> proc{}, name{};
+    std::snprintf(proc.data(), proc.size(), "/proc/self/fd/%d", fd);
+    std::snprintf(name.data(), name.size(), ".floor.%06x", ++calls & 0xffffff);
+    if (linkat(AT_FDCWD, proc.data(), dir, name.data(), AT_SYMLINK_FOLLOW) != 0) die("floor: linkat failed");
+    if (renameat(dir, name.data(), dir, t.base.c_str()) != 0) die("floor: rename failed");
     (void)fsync(dir);
+    close(fd);
     close(dir);
 }
 
@@ -327,6 +342,11 @@ const char *syscall_name(long number) {
     case SYS_faccessat: return "faccessat";
     case SYS_faccessat2: return "faccessat2";
     case SYS_fchmod: return "fchmod";
+    case SYS_fchown: return "fchown";
+    case SYS_llistxattr: return "llistxattr";
+    case SYS_lgetxattr: return "lgetxattr";
+    case SYS_fsetxattr: return "fsetxattr";
+    case SYS_linkat: return "linkat";
     case SYS_fsync: return "fsync";
     case SYS_rename: return "rename";
     case SYS_renameat: return "renameat";
@@ -494,7 +514,7 @@ int main(int argc, char **argv) {
         Target &t = row.target;
         t.path = root + b.file;
         t.directory = t.path.substr(0, t.path.rfind('/'));
-        t.temporary_template = t.directory + "/.floor.XXXXXX";
+        t.base = t.path.substr(t.path.rfind('/') + 1);
         t.plain_temporary = t.directory + "/.floor.plain";
         t.bytes = read_file(t.path);
         rows.push_back(std::move(row));

@@ -46,16 +46,24 @@ endfunction()
 tavrel_pc_dir(TAVREL_PC_LIBDIR ${CMAKE_INSTALL_LIBDIR})
 tavrel_pc_dir(TAVREL_PC_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR})
 tavrel_pc_dir(TAVREL_PC_HOST_LIBDIR ${TAVREL_HOST_LIBDIR})
-configure_file(${PROJECT_SOURCE_DIR}/cmake/tavrel.pc.in ${PROJECT_BINARY_DIR}/tavrel.pc @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/cmake/tavrel-host.pc.in ${PROJECT_BINARY_DIR}/tavrel-host.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/tavrel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+# ${prefix} itself is the prefix the tree is installed to, which
+# `cmake --install --prefix DIR` may change after configuring: the install
+# step writes it in (DESTDIR, a staging directory, is no part of it).
+set(TAVREL_PC_PREFIX "@CMAKE_INSTALL_PREFIX@")
+function(tavrel_install_pc name component)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/${name}.pc.in ${PROJECT_BINARY_DIR}/${name}.pc.in @ONLY)
+  install(CODE "configure_file(\"${PROJECT_BINARY_DIR}/${name}.pc.in\" \"${PROJECT_BINARY_DIR}/${name}.pc\" @ONLY)"
+          COMPONENT ${component})
+  install(FILES ${PROJECT_BINARY_DIR}/${name}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ${component})
+endfunction()
+tavrel_install_pc(tavrel dev)
 
 # --- tools ---
 set_target_properties(tavrel_host PROPERTIES EXPORT_NAME host)
 install(TARGETS tavrel_host EXPORT tavrel-host-targets
   LIBRARY DESTINATION ${TAVREL_HOST_LIBDIR} COMPONENT tools NAMELINK_COMPONENT tools)
 install(EXPORT tavrel-host-targets NAMESPACE tavrel:: DESTINATION ${TAVREL_CMAKE_DIR} COMPONENT tools)
-install(FILES ${PROJECT_BINARY_DIR}/tavrel-host.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT tools)
+tavrel_install_pc(tavrel-host tools)
 
 # The tool finds the host platform relative to itself, wherever the tree lands.
 file(RELATIVE_PATH TAVREL_TOOL_TO_HOST ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR}/tavrel)

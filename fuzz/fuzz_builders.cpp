@@ -3,7 +3,8 @@
 // caller's record or arguments, all from the input. After each build the
 // invariants hold: the file keeps its structure whatever the values, a failed
 // build leaves the previous file and no temporary one, secrets stay out of
-// the log and are written 0600, every service record is returned.
+// the log and the library's memory and are written 0600, every service
+// record is returned.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -13,6 +14,7 @@
 
 #include "fuzz_support.h"
 #include "host_control.h"
+#include "library_memory.h"
 #include "settings.h"
 #include "tavrel/8021x_config.h"
 #include "tavrel/SambaConfig.h"
@@ -213,10 +215,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const Builder &builder = kBuilders[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kBuilders) - 1)];
     host::apply_settings(settings_from(input));
     fuzz::put_previous({builder.target});
+    const std::string memory_before = tavrel_test::library_memory();
     const bool ok = builder.run(input);
     fuzz::check_target(builder.target, ok);
     fuzz::check_no_strays(builder.target);
     fuzz::check_secrets_not_logged(input.secrets, input.drawn);
+    fuzz::check_secrets_wiped(input.secrets, input.drawn, memory_before);
     fuzz::check_records_returned();
     return 0;
 }

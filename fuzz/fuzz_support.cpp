@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "host_control.h"
+#include "library_memory.h"
 
 namespace fs = std::filesystem;
 
@@ -349,18 +350,36 @@ void check_no_strays(const Target &target) {
         if (entry.path().filename().string().starts_with(".")) broken("temporary file left", entry.path().string());
 }
 
+// The fuzzer learns the markers from the searches themselves and can spell a
+// secret, or its hex, inside a user name, which is logged (and rendered) by
+// design.
+static bool given_openly(const std::string &secret, const std::string &hex, const std::vector<std::string> &open_texts) {
+    return std::any_of(open_texts.begin(), open_texts.end(), [&](const std::string &t) {
+        return t.find(secret) != std::string::npos || t.find(hex) != std::string::npos;
+    });
+}
+
 void check_secrets_not_logged(const std::vector<std::string> &secrets, const std::vector<std::string> &open_texts) {
     for (const std::string &secret : secrets) {
         const std::string hex = hex_of(secret);
-        // The fuzzer learns the markers from the search itself and can spell
-        // a secret, or its hex, inside a user name.
-        const bool given_openly = std::any_of(open_texts.begin(), open_texts.end(), [&](const std::string &t) {
-            return t.find(secret) != std::string::npos || t.find(hex) != std::string::npos;
-        });
-        if (given_openly) continue;
+        if (given_openly(secret, hex, open_texts)) continue;
         for (const host::LogRecord &r : host::log_records())
             if (r.message.find(secret) != std::string::npos || r.message.find(hex) != std::string::npos)
                 broken("a secret reached the log", r.message);
+    }
+}
+
+void check_secrets_wiped(const std::vector<std::string> &secrets, const std::vector<std::string> &open_texts,
+                         const std::string &before) {
+    const auto in = [](const std::string &memory, const std::string &text) {
+        return tavrel_test::holds(reinterpret_cast<const unsigned char *>(memory.data()), memory.size(), text);
+    };
+    const std::string after = tavrel_test::library_memory();
+    for (const std::string &secret : secrets) {
+        const std::string hex = hex_of(secret);
+        if (given_openly(secret, hex, open_texts)) continue;
+        for (const std::string &form : {secret, hex})
+            if (in(after, form) && !in(before, form)) broken("a secret stayed in the library's memory", form);
     }
 }
 

@@ -40,6 +40,12 @@ void check_no_strays(const Target &target);
 // No secret appears in any record logged, as given or in hex, unless a text
 // that is no secret (a user name, say, which is logged by design) holds it.
 void check_secrets_not_logged(const std::vector<std::string> &secrets, const std::vector<std::string> &open_texts);
+// No secret, as given or in hex, is left in the library's writable memory
+// (before: that memory as tavrel_test::library_memory() copied it before the
+// build, which may hold an earlier run's remembered text that spells it),
+// unless a text that is no secret holds it.
+void check_secrets_wiped(const std::vector<std::string> &secrets, const std::vector<std::string> &open_texts,
+                         const std::string &before);
 // Every service-monitor record handed out was returned, once.
 void check_records_returned();
 

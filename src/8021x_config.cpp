@@ -13,6 +13,7 @@
 #include "tavrel/8021x_config.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 #include <array>
@@ -150,21 +151,24 @@ bool have_stream(FILE *stream, const Family &family) {
     return false;
 }
 
-// The bytes of a value as lower-case hex digits, in pieces of a fixed buffer.
+// The bytes of a value as lower-case hex digits, in pieces of a fixed
+// buffer, which is cleared afterwards: the value may be a password.
 bool put_hex(FILE *stream, std::string_view value) {
     constexpr char kDigits[] = "0123456789abcdef";
     std::array<char, 128> digits;
-    while (!value.empty()) {
+    bool written = true;
+    while (written && !value.empty()) {
         const std::size_t n = std::min(value.size(), digits.size() / 2);
         for (std::size_t i = 0; i < n; ++i) {
             const auto byte = static_cast<unsigned char>(value[i]);
             digits[2 * i] = kDigits[byte >> 4];
             digits[2 * i + 1] = kDigits[byte & 0xf];
         }
-        if (!put(stream, std::string_view(digits.data(), 2 * n))) return false;
+        written = put(stream, std::string_view(digits.data(), 2 * n));
         value.remove_prefix(n);
     }
-    return true;
+    explicit_bzero(digits.data(), digits.size());
+    return written;
 }
 
 // ---- Value lines -----------------------------------------------------------------

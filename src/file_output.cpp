@@ -6,9 +6,11 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -29,6 +31,8 @@ constexpr mode_t kNewFileMode = 0644;
 constexpr mode_t kSecretMode = 0600;
 // As many links as the kernel follows in one path.
 constexpr int kMaxLinks = 40;
+// Tries at a temporary name no other file has.
+constexpr unsigned kNameAttempts = 100;
 
 // How the target will be written: through a temporary file beside it, or,
 // where its directory cannot take one, into the file itself.
@@ -53,17 +57,26 @@ struct Render {
     Secrecy secrecy = Secrecy::normal;
     Way way = Way::replace;
     mode_t mode = 0;                 // what the new file gets
-    // The temporary file, open from the render's start. (No member starts
-    // non-zero: the record stays in .bss, not 45 KiB of the file.)
+    // The file replaced, whose owner, group and extended attributes the new
+    // one takes over; none for a new file.
+    bool replaces = false;
+    uid_t owner = 0;
+    gid_t group = 0;
+    // The temporary file, open from the render's start; it has a name only
+    // once its text is whole, or from the start where the file system cannot
+    // make a file without one. (No member starts non-zero: the record stays
+    // in .bss, not 45 KiB of the file.)
     bool has_temporary = false;
+    bool named = false;
     int temporary = 0;
     bool has_directory = false;
     int directory = 0;  // the target's, open while the temporary file is
     const char *base = nullptr;  // the target's name in it
     int line = 0;                    // where the render began, for a close nobody reports on
     std::array<char, PATH_MAX> target{};     // the file finally named, links followed
-    std::array<char, PATH_MAX> scratch{};    // a link's text, the directory
+    std::array<char, PATH_MAX> scratch{};    // a link's text, the directory, an attribute's value
     std::array<char, NAME_MAX + 1> temp_name{};  // the temporary file's name in the directory
+    std::array<char, 1024> attribute_names{};    // the replaced file's extended attributes
 };
 
 constinit Render g_render;
@@ -141,13 +154,13 @@ bool write_all(int fd, std::string_view bytes, off_t offset) {
     return true;
 }
 
-// Closes and removes the render's temporary file, and closes its directory,
-// where it has them.
+// Closes the render's temporary file, removes it where it has a name, and
+// closes its directory, where it has them.
 void discard_temporary() {
     Render &r = g_render;
     if (r.has_temporary) {
         close(r.temporary);
-        unlinkat(r.directory, r.temp_name.data(), 0);
+        if (r.named) unlinkat(r.directory, r.temp_name.data(), 0);
         r.has_temporary = false;
     }
     if (r.has_directory) {
@@ -163,31 +176,6 @@ bool fail(int line, const char *operation, int fd) {
     discard_temporary();
     log_error(line, operation, error);
     return false;
-}
-
-// Removes the temporary file of a step that failed after it was closed.
-bool fail_closed(int line, const char *operation) {
-    const int error = errno;
-    unlinkat(g_render.directory, g_render.temp_name.data(), 0);
-    errno = error;
-    return fail(line, operation, -1);
-}
-
-// The temporary file, made when the render began, renamed over the target in
-// the directory held open since then. The directory's sync is best effort:
-// the rename is already durable on most file systems without it.
-bool replace_through_temporary(int line, std::string_view text) {
-    Render &r = g_render;
-    const int fd = r.temporary;
-    if (fchmod(fd, r.mode) != 0) return fail(line, "set the mode of", -1);
-    if (!write_all(fd, text, 0)) return fail(line, "write", -1);
-    if (fsync(fd) != 0) return fail(line, "sync", -1);
-    r.has_temporary = false;
-    if (close(fd) != 0) return fail_closed(line, "close");
-    if (renameat(r.directory, r.temp_name.data(), r.directory, r.base) != 0) return fail_closed(line, "replace");
-    (void)fsync(r.directory);
-    discard_temporary();
-    return true;
 }
 
 // The file itself, as fopen "w" would write it, but only once the text is
@@ -209,7 +197,7 @@ bool write_in_place(int line, std::string_view text) {
 // Six name characters that differ from one try to the next, and from one
 // process to the next (the address of a stack variable, the clock).
 void fill_unique(std::span<char> six, unsigned attempt) {
-    constexpr std::string_view kDigits = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    constexpr std::string_view kDigits = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_";
     static unsigned counter = 0;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -225,9 +213,35 @@ void fill_unique(std::span<char> six, unsigned attempt) {
     }
 }
 
-// Opens the target's directory and makes the temporary file ".<name>.XXXXXX"
-// in it, exclusively (so it never follows a link). The directory is held
-// open to the end: the file is made, renamed and synced by one short name.
+// Gives the temporary file a name ".<name>.XXXXXX" beside the target that no
+// other file has: made by that name, exclusively (so it never follows a
+// link), where the file system makes none without a name; or else the
+// unnamed file linked to it through its entry in /proc (AT_EMPTY_PATH would
+// need a capability), once its text is whole. Until then a crash leaves
+// nothing behind.
+bool name_temporary(bool make) {
+    Render &r = g_render;
+    std::array<char, 12> number;
+    if (!make && (!copy_text(r.scratch, "/proc/self/fd/") || !append_text(r.scratch, decimal(r.temporary, number))))
+        return false;
+    const std::size_t length = view(r.temp_name.data()).size();
+    const std::span<char> six(r.temp_name.data() + length - 6, 6);
+    for (unsigned attempt = 0; attempt < kNameAttempts; ++attempt) {
+        fill_unique(six, attempt);
+        const char *name = r.temp_name.data();
+        if (make) {
+            r.temporary = openat(r.directory, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kSecretMode);
+            r.has_temporary = r.temporary >= 0;
+        }
+        r.named = make ? r.has_temporary : linkat(AT_FDCWD, r.scratch.data(), r.directory, name, AT_SYMLINK_FOLLOW) == 0;
+        if (r.named || errno != EEXIST) break;
+    }
+    return r.named;
+}
+
+// Opens the target's directory and makes the temporary file in it, without
+// a name where the file system can (O_TMPFILE). The directory is held open
+// to the end: the file is made, named, renamed and synced by one short name.
 bool create_temporary() {
     Render &r = g_render;
     const std::string_view target(r.target.data());
@@ -244,23 +258,67 @@ bool create_temporary() {
     if (r.directory < 0 && errno == EACCES) r.directory = ::open(r.scratch.data(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (r.directory < 0) return false;
     r.has_directory = true;
-    const std::size_t length = view(r.temp_name.data()).size();
-    const std::span<char> six(r.temp_name.data() + length - 6, 6);
-    constexpr unsigned kAttempts = 100;
-    for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
-        fill_unique(six, attempt);
-        r.temporary =
-            openat(r.directory, r.temp_name.data(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kSecretMode);
-        if (r.temporary >= 0) {
-            r.has_temporary = true;
-            return true;
-        }
-        if (errno != EEXIST) break;
-    }
+    r.named = false;
+    r.temporary = openat(r.directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kSecretMode);
+    r.has_temporary = r.temporary >= 0;
+    // EOPNOTSUPP: a file system without unnamed files; EISDIR: a kernel
+    // that does not know them.
+    if (r.has_temporary || ((errno == EOPNOTSUPP || errno == EISDIR) && name_temporary(true))) return true;
     const int error = errno;
     discard_temporary();
     errno = error;
     return false;
+}
+
+// Gives the temporary file the owner, group and extended attributes (ACL,
+// security labels, user attributes) of the file it replaces, which fopen "w"
+// would have kept; false when any of them cannot be carried over.
+bool carry_metadata() {
+    Render &r = g_render;
+    if (!r.replaces) return true;  // a new file: the process's owner and group
+    if (fchown(r.temporary, r.owner, r.group) != 0) return false;
+    const ssize_t listed = llistxattr(r.target.data(), r.attribute_names.data(), r.attribute_names.size());
+    if (listed < 0) return errno == ENOTSUP;  // a file system without them
+    std::string_view names(r.attribute_names.data(), static_cast<std::size_t>(listed));
+    while (!names.empty()) {
+        const char *name = names.data();
+        names.remove_prefix(std::min(strnlen(name, names.size()) + 1, names.size()));
+        const ssize_t size = lgetxattr(r.target.data(), name, r.scratch.data(), r.scratch.size());
+        if (size < 0 || fsetxattr(r.temporary, name, r.scratch.data(), static_cast<std::size_t>(size), 0) != 0)
+            return false;
+    }
+    return true;
+}
+
+// The temporary file, made when the render began, takes the text, then the
+// replaced file's owner and attributes (after the text: a write drops a
+// capability attribute) and its mode, is synced and named, and is renamed
+// over the target in the directory held open since then: a crash between
+// the name and the rename is the one moment that leaves it behind. The
+// directory's sync is best effort: the rename is already durable on most
+// file systems without it. Where the owner or an attribute cannot be carried
+// over, the file itself takes the text, keeping them.
+bool replace_through_temporary(int line, std::string_view text) {
+    Render &r = g_render;
+    for (;;) {
+        const int fd = r.temporary;
+        if (!write_all(fd, text, 0)) return fail(line, "write", -1);
+        if (!carry_metadata()) {
+            discard_temporary();
+            return write_in_place(line, text);
+        }
+        if (fchmod(fd, r.mode) != 0) return fail(line, "set the mode of", -1);
+        if (fsync(fd) != 0) return fail(line, "sync", -1);
+        if (r.named || name_temporary(false)) break;
+        // No name through /proc (none mounted): a named temporary file after all.
+        close(fd);
+        if (!name_temporary(true)) return fail(line, "replace", -1);
+    }
+    if (renameat(r.directory, r.temp_name.data(), r.directory, r.base) != 0) return fail(line, "replace", -1);
+    r.named = false;  // the name is the target's now
+    (void)fsync(r.directory);
+    discard_temporary();
+    return true;
 }
 
 // Makes ready to replace the target, or false (errno) when it cannot be: a
@@ -273,9 +331,10 @@ bool prepare_target(const struct stat &st, bool exists) {
         errno = EISDIR;
         return false;
     }
-    r.mode = r.secrecy == Secrecy::secret ? kSecretMode
-             : exists && S_ISREG(st.st_mode) ? (st.st_mode & 07777)
-                                              : kNewFileMode;
+    r.replaces = exists && S_ISREG(st.st_mode);
+    r.owner = st.st_uid;
+    r.group = st.st_gid;
+    r.mode = r.secrecy == Secrecy::secret ? kSecretMode : r.replaces ? (st.st_mode & 07777) : kNewFileMode;
     if (create_temporary()) {
         r.way = Way::replace;
         return true;
@@ -283,7 +342,7 @@ bool prepare_target(const struct stat &st, bool exists) {
     // The directory takes no new file (not writable, or a read-only mount):
     // the file itself may still be written.
     const int error = errno;
-    if (exists && S_ISREG(st.st_mode) && writable(r.target.data())) {
+    if (r.replaces && writable(r.target.data())) {
         r.way = Way::in_place;
         return true;
     }
@@ -297,17 +356,28 @@ bool put_in_place(int line) {
     return r.way == Way::replace ? replace_through_temporary(line, text) : write_in_place(line, text);
 }
 
+// Ends the render: its text, which may hold secrets, is cleared (a memset
+// the compiler could drop would not do).
+void end_render() {
+    Render &r = g_render;
+    r.active = false;
+    explicit_bzero(r.text.data(), r.used);
+    r.used = 0;
+}
+
 // Ends the render and puts its text in place; false (logged) when it cannot.
 bool finish_render(int line) {
     Render &r = g_render;
-    r.active = false;
+    bool done = false;
     if (r.overflow) {
         discard_temporary();
         Log_SpecEntry(logSpecError, r.source, line, "Failed to write %s: the text does not fit in %zu bytes", r.shown,
                       capacity());
-        return false;
+    } else {
+        done = put_in_place(line);
     }
-    return put_in_place(line);
+    end_render();
+    return done;
 }
 
 // Appends to the render's text; false (the render now fails) when the bytes
@@ -369,13 +439,13 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
                    int line) {
     Render &r = g_render;
     // An earlier render its holder never closed is given up.
-    r.active = false;
+    end_render();
     discard_temporary();
     if (!path || !copy_text(r.target, view(path))) {
         errno = path ? ENAMETOOLONG : EINVAL;
         return nullptr;
     }
-    struct stat st;
+    struct stat st {};  // all zero where no file stands at the path
     bool exists = false;
     r.secrecy = secrecy;
     if (!follow_links(r.target, r.scratch, st, exists) || !prepare_target(st, exists)) return nullptr;
@@ -392,7 +462,6 @@ FILE *begin_render(const char *source, const char *shown_path, const char *path,
     // to allocate.
     (void)setvbuf(stream, nullptr, _IONBF, 0);
     r.stream = stream;
-    r.used = 0;
     r.overflow = false;
     r.closing = false;
     r.source = source ? source : "";
@@ -418,7 +487,7 @@ bool commit_render(FILE *stream, int line) {
 void drop_render(FILE *stream, OnFailure what, int line) {
     if (!is_render(stream)) return;
     close_render(stream);
-    g_render.active = false;
+    end_render();
     discard_temporary();
     if (what == OnFailure::remove_target && unlink(g_render.target.data()) != 0 && errno != ENOENT)
         log_error(line, "remove", errno);

@@ -4,14 +4,19 @@
 // that path under $TAVREL_ROOT when the variable is set and not empty. The
 // builder renders its whole text into a memory stream first; the target is
 // touched only when the builder has finished successfully, and then replaced
-// crash-safely: a temporary file beside it, one write, fsync, rename,
-// directory sync. A link at the target is followed to the file it finally
-// names, which is replaced in its own directory, so the link stays. Where no
-// temporary file can be made there but the file itself can be written (a
-// read-only directory), the rendered bytes go into it in one pass.
+// crash-safely: a temporary file beside it, without a name until it is
+// whole (O_TMPFILE, where the file system has it), one write, the replaced
+// file's owner, group and extended attributes, its mode, fsync, a name,
+// rename, directory sync. A link at the target is followed to the file it
+// finally names, which is replaced in its own directory, so the link stays.
+// Where no temporary file can be made there but the file itself can be
+// written (a read-only directory), or where the owner or an attribute cannot
+// be carried over to a new file, the rendered bytes go into the file itself
+// in one pass, as fopen "w" would write them.
 //
 // One file is rendered at a time: the library's calls come one at a time, and
-// the text lives in a buffer of the helper's own.
+// the text lives in a buffer of the helper's own, cleared when the render is
+// committed or dropped (it may hold secrets).
 #pragma once
 
 #include <stdio.h>

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,13 +14,26 @@
 namespace tavrel {
 
 // A number in decimal, as "%d" or "%u" writes it, with a NUL after it in
-// buffer; the view holds the digits.
+// buffer; the view holds the digits (at the buffer's end). A plain loop:
+// std::to_chars brings a table and more code than the device's library can
+// spare.
 template <typename Number>
 inline std::string_view decimal(Number value, std::array<char, 12> &buffer) {
     static_assert(std::is_same_v<Number, int> || std::is_same_v<Number, uint32_t>);
-    char *const end = std::to_chars(buffer.data(), buffer.data() + buffer.size() - 1, value).ptr;
+    bool negative = false;
+    if constexpr (std::is_signed_v<Number>) negative = value < 0;
+    // 32-bit arithmetic throughout: 64-bit division would pull libgcc's into
+    // the device's library.
+    uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char *const end = buffer.data() + buffer.size() - 1;
+    char *first = end;
     *end = '\0';
-    return {buffer.data(), static_cast<std::size_t>(end - buffer.data())};
+    do {
+        *--first = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative) *--first = '-';
+    return {first, static_cast<std::size_t>(end - first)};
 }
 
 // A text pointer that may be null, as a view (null reads as empty).

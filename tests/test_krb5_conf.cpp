@@ -2,9 +2,6 @@
 // file compared whole with its golden file tests/data/krb/<case>.conf (which
 // check_verify_krb5_conf.cpp hands to Heimdal), what a failure or a refusal
 // leaves behind, the realm remembered, and the messages that tell why.
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cctype>
 #include <cstring>
 #include <span>
@@ -204,30 +201,6 @@ TEST_F(Krb5Builders, TakeTheLongestRealm) {
         EXPECT_EQ(build(realm.c_str()), 1);
         EXPECT_NE(read("/etc/krb5.conf").value_or("").find("\n\t" + realm + " = {"), std::string::npos);
     }
-}
-
-// A file that cannot be written whole is not put in place.
-TEST_F(Krb5Builders, FailedWriteKeepsThePreviousFile) {
-    load(kCorp + kPlatform);
-    write("/etc/krb5.conf", kPrevious);
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const rlimit small{16, saved.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &small);
-    const int result = build_krb5_conf();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(read("/etc/krb5.conf"), kPrevious);
-    EXPECT_TRUE(strays().empty());
-    // The record names the builder's own source and the line of its call that failed.
-    const auto record = std::ranges::find(logs(), "Failed to write /etc/krb5.conf: File too large", &host::LogRecord::message);
-    ASSERT_NE(record, logs().end());
-    EXPECT_EQ(record->source, "kerberos_config");
-    std::istringstream source(tavrel_test::source_text("src/kerberos_config.cpp"));
-    std::string line;
-    for (int n = 0; n < record->line; ++n) std::getline(source, line);
-    EXPECT_NE(line.find("finish(out"), std::string::npos) << record->line << ": " << line;
 }
 
 }  // namespace

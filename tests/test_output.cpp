@@ -1,0 +1,386 @@
+// Every builder where its file cannot simply be replaced, and what a replaced
+// file keeps. The builds run in a child process, as nobody where the case
+// says (root could write anything), and with the kernel refusing one system
+// call where the case says (a seccomp filter). Whatever happens, a failed
+// build leaves the previous file byte for byte, no temporary file remains,
+// and no file holding a secret is readable by others. A replaced file keeps
+// what fopen "w" would have kept: owner, group, mode, ACL and attributes.
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "tavrel/SambaConfig.h"
+#include "tavrel_test.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using host::Level;
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kDaemon = 1;
+const std::string kPrevious = "previous text\n";
+
+// One builder: its file, whether that holds secrets, a build that succeeds
+// and (where the builder has one) a build whose course fails, and what it
+// logs when its file cannot be opened.
+struct Builder {
+    const char *name, *path;
+    bool secret;
+    std::function<bool()> succeeds, fails;  // fails null: no course that fails once the file is open
+    bool failure_removes;                   // the builder removes its file when the course fails
+    const char *open_error;                 // null: it logs nothing
+};
+
+// The Kerberos builders upper-case the caller's realm in place: each call gets its own copy.
+bool realm_only(std::string realm) { return cf_build_krb_config_file_with_realm_only(realm.data()) == 1; }
+bool with_service(int service) { return cf_build_krb_conf_file_with_this(std::string("CORP.EXAMPLE").data(), service) == 1; }
+bool record(const char *kdc) {
+    krb_server_settings s{"CORP.EXAMPLE", "", "", 88, "", "", 0};
+    snprintf(s.kdc_hostname, sizeof s.kdc_hostname, "%s", kdc);
+    return cf_build_krb_conf_with_XML_data(&s) == 1;
+}
+bool wireless(uint32_t mode, const char *psk) {
+    const CF_IO_Wireless_Params p{"office", mode, 1, psk};
+    return (psk ? cf_build_wireless_personal_8021x_conf_for_authentication(&p)
+                : cf_build_wireless_nosecurity_8021x_conf_for_authentication(&p)) == 1;
+}
+bool wep(const char *key) {
+    const CF_IO_WEP_Params p{"office", CF_IO_SECMODE_WEP, key, 0, 0, 0, 0};
+    return cf_build_wireless_wep_8021x_conf_for_authentication(&p) == 1;
+}
+bool enterprise(const char *password) {
+    const CF_IO_8021x_Params p{CF_IO_IFACE_WIRED, nullptr, 0, 0, CF_IO_EAP_PEAP_MSCHAPV2, "alice", password, nullptr,
+                               nullptr, nullptr, nullptr, nullptr};
+    return cf_build_enterprise_8021x_conf_for_authentication(&p) == 1;
+}
+bool filing() {
+    char server[] = "192.0.2.30", folder[] = "scans";
+    return build_smb_conf_for_filing(server, folder) == 0;
+}
+
+constexpr char kWirelessOpenError[] = "Error opening file " CF_IO_WIRELESS_CONF_PATH;
+const std::vector<Builder> kBuilders = {
+    {"smb.conf.auth", "/etc/smb.conf.auth", false, [] { return build_smb_conf_for_authentication() == 1; },
+     [] { host::svcmon_unset(81); return build_smb_conf_for_authentication() == 1; }, true, nullptr},
+    {"smb.conf.file", "/etc/smb.conf.file", false, filing, nullptr, false, "Unable to open SMB configuration file"},
+    {"krb5", "/etc/krb5.conf", false, [] { return build_krb5_conf() == 1; },
+     [] { host::svcmon_unset(36); return build_krb5_conf() == 1; }, true, "build_krb5_conf - Error opening file /etc/krb5.conf"},
+    {"krb5-record", "/etc/krb5.conf", false, [] { return record("kdc1.corp.example"); }, [] { return record(""); }, false,
+     "cf_build_krb_conf_with_XML_data - Error opening file /etc/krb5.conf"},
+    {"krb5-realm", "/etc/krb5.conf", false, [] { return realm_only("corp.example"); },
+     [] { return realm_only("unknown.example"); }, true, nullptr},
+    {"krb5-service", "/etc/krb5.conf", false, [] { return with_service(1); }, [] { return with_service(3); }, true,
+     "cf_build_krb_conf_file_with_this - Error opening file /etc/krb5.conf"},
+    {"krb5-cac", "/usr/heimdal/etc/krb5.conf", false,
+     [] { return cf_build_krb_conf_file_for_CAC(std::string("corp.example").data(), "kdc1.corp.example", 88, 0) == 1; },
+     nullptr, false, "cf_build_krb_conf_file_for_CAC - Error opening file /usr/heimdal/etc/krb5.conf"},
+    {"pam-cac", "/etc/pam.d/pam_cac", false, [] { return cf_build_pam_conf_file_for_CAC() == 1; }, nullptr, false,
+     "Error Opening /etc/pam.d/pam_cac for writing: Error: "},
+    {"wifi-open", CF_IO_WIRELESS_CONF_PATH, true, [] { return wireless(0, nullptr); }, [] { return wireless(6, nullptr); },
+     false, kWirelessOpenError},
+    {"wifi-wep", CF_IO_WIRELESS_CONF_PATH, true, [] { return wep("wep-k"); }, [] { return wep("wep-key-6"); }, false,
+     kWirelessOpenError},
+    {"wifi-personal", CF_IO_WIRELESS_CONF_PATH, true, [] { return wireless(3, "psk-secret-9"); },
+     [] { return wireless(3, "short"); }, false, kWirelessOpenError},
+    {"dot1x", CF_IO_WIRED_CONF_PATH, true, [] { return enterprise("pw-secret-1"); }, [] { return enterprise(nullptr); },
+     false, "Error opening file " CF_IO_WIRED_CONF_PATH},
+};
+const char *const kSecrets[] = {"pw-secret-1", "psk-secret-9", "wep-k"};
+
+// How the child runs the build.
+struct Child {
+    bool as_nobody = true;
+    long refused = -1;  // a system call the kernel answers with error
+    int error = 0;
+    std::function<bool()> setup = nullptr;  // as root, before anything else
+};
+constexpr int kCannot = 121;  // this machine cannot do what the case needs
+
+// The kernel answers error to the system call from now on (openat only
+// where it asks for an unnamed file).
+bool refuse(long syscall, int error) {
+    const unsigned flags = offsetof(seccomp_data, args[2]) + (__BYTE_ORDER__ == __ORDER_BIG_ENDIAN__ ? 4 : 0);
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<unsigned>(syscall), syscall == SYS_openat ? __u8{0} : __u8{2}, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, flags),
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<unsigned>(error)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Owner, group, mode and ACL as getfacl shows them, and the user attribute.
+std::string kept(const std::string &path) {
+    std::array<char, 16> value{};
+    const ssize_t size = getxattr(path.c_str(), "user.origin", value.data(), value.size());
+    return tavrel_test::run_program({"getfacl", "-p", path}).out + std::string(value.data(), size > 0 ? size : 0);
+}
+ino_t inode(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+class Output : public tavrel_test::TavrelTest {
+protected:
+    void SetUp() override {
+        TavrelTest::SetUp();
+        if (geteuid() != 0) GTEST_SKIP() << "building as another user needs root";
+        std::string office = tavrel_test::source_text("examples/office.toml");
+        office.replace(office.find("hosts = { "), 10, "hosts = { \"corp.example\" = \"192.0.2.5\", ");
+        load(office);
+        ::chmod(root().c_str(), 0755);
+        for (const auto &entry : fs::recursive_directory_iterator(root())) own(entry.path());
+    }
+
+    // A directory or file of the test becomes nobody's.
+    void own(const fs::path &p) const { ASSERT_EQ(::chown(p.c_str(), kNobody, kNobody), 0) << p; }
+
+    // Runs body in a child as the child says; the test fails when the
+    // child's own checks did. False when this machine cannot set the child
+    // up (no seccomp filter, no mount namespace: an emulator, a container).
+    bool in_child(const Child &how, const std::function<void()> &body) {
+        std::fflush(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (how.setup && !how.setup()) _exit(kCannot);
+            if (how.as_nobody && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(4);
+            if (how.refused >= 0 && !refuse(how.refused, how.error)) _exit(kCannot);
+            // Only the child's own checks count, not those the test failed before.
+            const ::testing::TestResult &result = *::testing::UnitTest::GetInstance()->current_test_info()->result();
+            const int before = result.total_part_count();
+            body();
+            bool failed = false;
+            for (int i = before; i < result.total_part_count(); ++i) failed |= result.GetTestPartResult(i).failed();
+            std::fflush(nullptr);
+            _exit(failed ? 1 : 0);
+        }
+        int status = 0;
+        EXPECT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == kCannot)) << status;
+        return !WIFEXITED(status) || WEXITSTATUS(status) != kCannot;
+    }
+
+    // After each build: no temporary file, and a file holding a secret a
+    // build passed is readable by nobody else.
+    void expect_clean() const {
+        EXPECT_TRUE(strays().empty()) << ::testing::PrintToString(strays());
+        for (const auto &entry : fs::recursive_directory_iterator(root())) {
+            if (!entry.is_regular_file()) continue;
+            const std::string text = read(entry.path().string().substr(root().size())).value_or("");
+            const bool secret = std::ranges::any_of(kSecrets, [&](const char *s) { return text.find(s) != text.npos; });
+            EXPECT_TRUE(!secret || (entry.status().permissions() & fs::perms::all) ==
+                                       (fs::perms::owner_read | fs::perms::owner_write)) << entry.path();
+        }
+    }
+};
+
+// ---- What a replaced file keeps ------------------------------------------------
+
+enum class Outcome { replaced, in_place, failed };
+struct Case {
+    const char *name;
+    Child child;
+    Outcome outcome = Outcome::replaced;
+    bool attributes_kept = true;
+};
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
+
+// The previous file is nobody's, in group daemon, with an ACL entry and a
+// user attribute. Root replaces it, all carried over; nobody, who may write
+// it but not give it to group daemon, has it written in place. A step the
+// kernel refuses sends the text another way, without losing what the file had.
+const Case kCases[] = {
+    {"root", {false}},
+    {"nobody", {true}, Outcome::in_place},
+    {"chown_refused", {false, SYS_fchown, EPERM}, Outcome::in_place},
+    {"attribute_refused", {false, SYS_fsetxattr, EPERM}, Outcome::in_place},
+    {"attribute_unreadable", {false, SYS_lgetxattr, ERANGE}, Outcome::in_place},
+    {"attributes_unlisted", {false, SYS_llistxattr, EIO}, Outcome::in_place},
+    {"attributes_unsupported", {false, SYS_llistxattr, ENOTSUP}, Outcome::replaced, false},
+    {"unnamed_file_unsupported", {false, SYS_openat, EOPNOTSUPP}},
+    {"unnamed_file_unknown", {false, SYS_openat, EISDIR}},
+    {"directory_takes_no_file", {false, SYS_openat, EACCES}, Outcome::in_place},
+    {"no_proc", {false, SYS_linkat, ENOENT}},
+    {"rename_refused", {false, SYS_renameat, EIO}, Outcome::failed},
+};
+
+class Replaced : public Output, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(Replaced, KeepsWhatTheFileHad) {
+    const Case &c = GetParam();
+    for (const Builder &b : kBuilders) {
+        if (c.child.refused >= 0 && b.name != std::string("krb5") && b.name != std::string("wifi-personal")) continue;
+        SCOPED_TRACE(b.name);
+        const std::string file = path(b.path);
+        write(b.path, kPrevious);
+        ASSERT_EQ(::chown(file.c_str(), kNobody, kDaemon), 0);
+        ASSERT_EQ(tavrel_test::run_program({"setfacl", "-m", "u:daemon:r", file}).status, 0);
+        ASSERT_EQ(::chmod(file.c_str(), b.secret ? 0600 : 0640), 0);  // after the ACL, which sets the mask
+        ASSERT_EQ(setxattr(file.c_str(), "user.origin", "kept", 4, 0), 0);
+        const std::string before = kept(file);
+        const ino_t previous = inode(file);
+        if (!in_child(c.child, [&] { EXPECT_EQ(b.succeeds(), c.outcome != Outcome::failed); }))
+            GTEST_SKIP() << "no seccomp filter here (an emulator?)";
+        EXPECT_EQ(read(b.path) == kPrevious, c.outcome == Outcome::failed);
+        EXPECT_EQ(inode(file) == previous, c.outcome != Outcome::replaced);
+        EXPECT_EQ(kept(file) == before, c.attributes_kept);
+        expect_clean();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Situations, Replaced, ::testing::ValuesIn(kCases),
+                         [](const auto &row) { return std::string(row.param.name); });
+
+// ---- Where the file cannot simply be replaced -----------------------------------
+
+// The directory of the target cannot be written, the file can: written whole
+// where it is, untouched when the build fails. A file holding secrets must be
+// made private first; where its owner is another user that cannot be done,
+// and the build fails with the previous file as it was.
+TEST_F(Output, AReadOnlyDirectoryTakesTheFileInPlace) {
+    for (const bool others_file : {false, true}) {
+        SCOPED_TRACE(others_file ? "the file is root's" : "the file is nobody's");
+        for (const Builder &b : kBuilders) {
+            SCOPED_TRACE(b.name);
+            const fs::path dir = fs::path(path(b.path)).parent_path();
+            write(b.path, kPrevious, 0666);
+            ASSERT_EQ(::chown(path(b.path).c_str(), others_file ? 0 : kNobody, others_file ? 0 : kNobody), 0);
+            ::chmod(dir.c_str(), 0555);
+            const bool refused = b.secret && others_file;
+            in_child({}, [&] {
+                EXPECT_EQ(b.succeeds(), !refused);
+                EXPECT_EQ(read(b.path) == kPrevious, refused);
+                if (refused) {
+                    EXPECT_EQ(messages(Level::Error).back().find("Failed to set the mode of "), 0u);
+                } else {
+                    EXPECT_EQ(mode_of(b.path), b.secret ? 0600u : 0666u);
+                }
+                if (!b.fails) return;
+                const std::optional<std::string> before = read(b.path);
+                EXPECT_FALSE(b.fails());
+                EXPECT_EQ(read(b.path), before);  // even a builder that removes cannot here
+            });
+            expect_clean();
+            ::chmod(dir.c_str(), 0755);
+        }
+    }
+}
+
+// A link at the target is followed to the file it finally names, which is
+// replaced in its own directory; the link stays. A dangling link gets its file.
+TEST_F(Output, ALinkAtTheTargetKeepsItsPlace) {
+    fs::create_directories(path("/data/hop"));
+    own(path("/data"));
+    own(path("/data/hop"));
+    for (const std::string how : {"absolute", "relative", "chain of two", "dangling"}) {
+        SCOPED_TRACE(how);
+        for (const Builder &b : kBuilders) {
+            SCOPED_TRACE(b.name);
+            const std::string linked = "/data/" + std::string(b.name), hop = "/data/hop/" + std::string(b.name);
+            for (const std::string &p : {std::string(b.path), linked, hop}) unlink(path(p).c_str());
+            if (how != "dangling") {
+                write(linked, kPrevious, 0644);
+                own(path(linked));
+            }
+            std::string to = path(linked);
+            if (how == "relative") {  // from the link's own directory
+                to = linked.substr(1);
+                for (auto up = std::ranges::count(std::string_view(b.path), '/'); up > 1; --up) to.insert(0, "../");
+            }
+            if (how == "chain of two") {
+                ASSERT_EQ(symlink(to.c_str(), path(hop).c_str()), 0);
+                to = path(hop);
+            }
+            ASSERT_EQ(symlink(to.c_str(), path(b.path).c_str()), 0);
+            in_child({}, [&] {
+                EXPECT_TRUE(b.succeeds());
+                EXPECT_TRUE(fs::is_symlink(path(b.path)));
+                EXPECT_NE(read(linked).value_or(kPrevious), kPrevious);
+                EXPECT_EQ(mode_of(linked), b.secret ? 0600u : 0644u);  // kept, or a new file's
+                if (!b.fails) return;
+                const std::optional<std::string> before = read(linked);
+                EXPECT_FALSE(b.fails());
+                EXPECT_TRUE(fs::is_symlink(path(b.path)));
+                EXPECT_EQ(read(linked), b.failure_removes ? std::nullopt : before);
+            });
+            expect_clean();
+        }
+    }
+}
+
+// Nothing can be opened where a directory stands, where links loop or where
+// the directory is missing: each builder logs its own open failure and stops
+// there, before any realm is recorded or any line reported written.
+TEST_F(Output, ATargetThatCannotBeOpenedIsAnOpenFailure) {
+    for (const std::string how : {"directory", "loop of links", "no directory"}) {
+        SCOPED_TRACE(how);
+        for (const Builder &b : kBuilders) {
+            SCOPED_TRACE(b.name);
+            const std::string dir = fs::path(path(b.path)).parent_path();
+            unlink(path(b.path).c_str());
+            if (how == "directory") fs::create_directories(path(b.path)), own(path(b.path));
+            if (how == "loop of links") symlink(path(b.path).c_str(), path(b.path).c_str());
+            if (how == "no directory") fs::rename(dir, dir + ".away");
+            in_child({}, [&] {
+                host::log_clear();
+                EXPECT_FALSE(b.succeeds());
+                const std::vector<std::string> errors = messages(Level::Error);
+                EXPECT_EQ(errors.size(), b.open_error ? 1u : 0u) << ::testing::PrintToString(errors);
+                if (b.open_error && !errors.empty()) {
+                    EXPECT_EQ(errors[0].find(b.open_error), 0u) << errors[0];
+                }
+                EXPECT_EQ(sm_get_current_realm_name(), nullptr);
+                EXPECT_TRUE(messages(Level::Info).empty()) << ::testing::PrintToString(messages(Level::Info));
+            });
+            fs::remove(path(b.path));
+            if (how == "no directory") fs::rename(dir + ".away", dir);
+        }
+    }
+    expect_clean();
+}
+
+// A file system with no room left: every build fails at its write, the
+// previous file stays byte for byte and the temporary file is gone. The
+// file system is a small tmpfs in a mount namespace of the child's own.
+TEST_F(Output, AFullFileSystemFailsTheBuildAndKeepsThePreviousFile) {
+    const auto fill = [&] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+        if (mount("tmpfs", root().c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0) return false;
+        for (const Builder &b : kBuilders) {
+            write(b.path, kPrevious, 0644);
+            for (fs::path p = path(b.path); p != fs::path(root()); p = p.parent_path()) own(p);
+        }
+        std::ofstream filler(root() + "/filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) filler.flush();
+        return true;
+    };
+    const bool ran = in_child({true, -1, 0, fill}, [&] {
+        for (const Builder &b : kBuilders) {
+            SCOPED_TRACE(b.name);
+            host::log_clear();
+            EXPECT_FALSE(b.succeeds());
+            EXPECT_EQ(read(b.path), kPrevious);
+            EXPECT_EQ(std::ranges::count(messages(Level::Error), "Failed to write " + std::string(b.path) + ": No space left on device"), 1)
+                << ::testing::PrintToString(messages(Level::Error));
+            EXPECT_TRUE(strays().empty()) << ::testing::PrintToString(strays());
+        }
+    });
+    if (!ran) GTEST_SKIP() << "no mount namespace for a small file system here";
+}
+
+}  // namespace
