@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The suite's test of itself: a target row run again with its generated file
-# broken on purpose (a sed script, before the sign-in) or its server set up
-# wrong must FAIL, and for the server's reason. A suite that cannot fail proves nothing.
+# The suite's test of itself: a target row run again with its file broken on
+# purpose (a sed script, before the sign-in) or its server set up wrong must
+# FAIL, and for the server's reason. A suite that cannot fail proves nothing.
 source "$(dirname "$0")/lib/common.sh"
 
 #   name                         target row; the break (sed script); what it does; what the FAIL must say; [its VAR=VALUE]
