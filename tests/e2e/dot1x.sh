@@ -109,14 +109,13 @@ EOF
 
 # run_row NAME SERVER EXPECT USERS KEYS [FILE-LINE]
 run_row() {
-  local server=$2 expect=$3 method=${3%\?} auth dev hostapd_log radius_log client used reason why
+  local server=$2 expect=$3 method=${3%\?} auth dev hostapd_log radius_log client used reason why client_says logins names
   tr '|' '\n' <<<"$4" >"$WORK/users"
   settings "dot1x = { interface = 0, user_name = \"alice\", $5 }"
   render dot1x
   generated "$WIRED_FILE" "${6:-}"
-  netns_new auth
-  netns_new dev
-  auth=$(ns_name auth) dev=$(ns_name dev)
+  netns_new auth auth
+  netns_new dev dev
   ip -n "$auth" link add sw0 type veth peer name eth0 netns "$dev" || fail "cannot create the veth pair"
   ip -n "$auth" link set sw0 up && ip -n "$dev" link set eth0 up || fail "cannot bring the veth pair up"
 
@@ -162,19 +161,16 @@ run_row() {
     pass "wrong password refused: FreeRADIUS: $(first_line "$radius_log" 'Login incorrect') and $(first_line "$radius_log" 'Sent Access-Reject' | sed -E 's/^\([0-9]+\) //; s/ from .*//'); wpa_supplicant: CTRL-EVENT-EAP-FAILURE"
   fi
   if ! grep -q 'CTRL-EVENT-EAP-SUCCESS' "$client"; then
-    local client_says
     client_says=$(last_line "$client" 'CTRL-EVENT-EAP-FAILURE|EAP-[A-Z0-9-]+: |Failed|failed') || true
     fail "no CTRL-EVENT-EAP-SUCCESS; wpa_supplicant: ${client_says:-no EAP result within ${TIMEOUT} s}; server: ${reason:-nothing logged}"
   fi
   [[ $used == *"($method)"* ]] || fail "signed in, but with ${used:-no method} where the file asks for $method"
   if [ "$server" = freeradius ]; then
     grep -q 'Sent Access-Accept' "$radius_log" || fail "CTRL-EVENT-EAP-SUCCESS without FreeRADIUS's Access-Accept"
-    local logins
     logins=$(grep -E 'Login OK: ' "$radius_log" | sed -E 's/^\([0-9]+\) +//; s/ \(from client .* via TLS tunnel\)/ inside the tunnel/; s/ \(from client .*\)$//' | paste -sd';' - | sed 's/;/; /g')
     pass "CTRL-EVENT-EAP-SUCCESS with $used; FreeRADIUS: $logins; $(first_line "$radius_log" 'Sent Access-Accept' | sed -E 's/^\([0-9]+\) //; s/ from .*//')"
   fi
   # The names hostapd's EAP server was given, outer first (its hexdumps' ASCII column).
-  local names
   names=$(grep -A1 'EAP-Identity: Peer identity' "$hostapd_log" | grep -v -e 'Peer identity' -e '^--' |
     awk '{print $NF}' | paste -sd, - | sed 's/,/, /g')
   pass "CTRL-EVENT-EAP-SUCCESS with $used from hostapd's EAP server (identities it saw: ${names:-none})"

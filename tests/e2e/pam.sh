@@ -82,7 +82,7 @@ run_row() {
     }
     END { flush() }' "$GENERATED"
   [ -s "$WORK/reference" ] || fail "the file has no PAM entry"
-  local type control module entry args got label summary="" behaviour="" all_auth expect_ran expect_rc
+  local type control module entry args got label summary="" behaviour="" all_auth expect_ran expect_rc shape want
   for entry in $(cut -f1 "$WORK/reference" | awk '{print $4}'); do cp "$E2E_BIN/pam_recorder.so" "$WORK/modules/$entry"; done
 
   # Everything succeeds: every entry runs once, with exactly its arguments.
@@ -90,7 +90,6 @@ run_row() {
   [ "$AUTH_RC" = $PAM_SUCCESS ] && [ "$ACCOUNT_RC" = $PAM_SUCCESS ] ||
     fail "Linux-PAM: auth $AUTH_RC ($AUTH_TEXT), account $ACCOUNT_RC with every module succeeding; ${PAM_SAYS:-it logged nothing}"
   # The shape the device needs.
-  local shape want
   shape=$(cut -f1 "$WORK/reference" | awk '{print $1, $2, $3}')
   want=$(sed 's/, */\n/g' <<<"$2" | sed -E 's|[^ ]+$|/lib/security/&.so|')
   [ "$shape" = "$want" ] ||

@@ -33,8 +33,7 @@ row filing-ntlmv1-permitted ntlmv1-permitted NTLMv1  "$FILING"     "$NTLMV2_ONLY
 # smbd_start NTLM-AUTH: NTLM-AUTH is smbd's "ntlm auth" (a default one's: ntlmv2-only).
 smbd_start() {
   local ntlm=$1 dir=$WORK/smbd
-  netns_new smb
-  SMB_NS=$(ns_name smb)
+  netns_new SMB_NS smb
   SHARE_DIR=$WORK/share
   chmod 0711 "$WORK"   # smbd works in the share as the user's Unix account
   mkdir -p "$dir"/{private,lock,state,cache,pid,ncalrpc,usershares} "$SHARE_DIR"

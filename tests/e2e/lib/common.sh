@@ -1,17 +1,14 @@
 # Shared by every family file (tests/e2e/<family>.sh, run by tests/e2e/run):
 # the family's table, the sandbox its rows run in (scratch, namespaces,
 # servers, all undone on exit whatever happens) and each row's result.
-#   FAMILY.sh --list     prints its rows: "own<TAB>ROW", one job each, or
-#                        "shared<TAB>ROW" where the family defines run_rows
-#   FAMILY.sh ROW...     runs them (ROW is "name" or "name [client]")
+#   FAMILY.sh --list   its rows: "own<TAB>ROW" (a job each) or "shared<TAB>ROW"
+#   FAMILY.sh ROW...   runs them (ROW is "name" or "name [client]")
 # A family defines run_row NAME COLUMN... (one row, ending in pass, fail or
-# skip); a family whose rows share one expensive set-up also defines
-# run_rows ROW...: called once with every selected row, it sets up, then runs
-# them (each_row ROW... runs them the usual way) or writes each row's result
-# itself (row_result).
+# skip); one whose rows share an expensive set-up also defines run_rows
+# ROW...: called once with every selected row, it sets up, then runs them
+# (each_row ROW...) or writes each row's result itself (row_result).
 set -uo pipefail
 FAMILY=${0##*/} FAMILY=${FAMILY%.sh}
-E2E_HERE=${BASH_SOURCE[0]%/lib/*}
 DEPS=${E2E_ROOT:-}/build/deps
 PKI=${E2E_PKI:-}
 TIMEOUT=${E2E_SIGNIN_TIMEOUT:-20}   # seconds a sign-in may take before it counts as failed
@@ -24,9 +21,10 @@ row() { local name=$1 IFS=$'\x1f'; shift; ROW_NAMES+=("$name"); ROWS[$name]="${*
 # The lines a row reports as ("name", or "name [client]" for each client).
 list_row() { echo "$1"; }
 # slug VAR TEXT: a row's name as a directory name ("krb5/service [mit]" ->
-# krb5-service-mit); row_dir VAR ROW: its directory under build/e2e/logs.
+# krb5-service-mit); row_dir VAR ROW: its directory under build/e2e/logs (a
+# row named FAMILY/NAME reports under another family).
 slug() { local s=${2//[\/ \[\]]/-}; s=${s//--/-}; printf -v "$1" '%s' "${s%-}"; }
-row_dir() { slug "$1" "$FAMILY/$2"; printf -v "$1" '%s' "$E2E_LOGS/${!1}"; }
+row_dir() { local n=$2; [[ $n == */* ]] || n=$FAMILY/$n; slug "$1" "$n"; printf -v "$1" '%s' "$E2E_LOGS/${!1}"; }
 # runs_as PID [NAME]: whether PID runs (the program NAME); a zombie does not.
 runs_as() {
   local comm state
@@ -36,13 +34,16 @@ runs_as() {
 # stop_pid PID NAME: ends a process this job started, by its PID, and only
 # while it still runs the program it was started as (a PID can be reused).
 stop_pid() {
-  local i
-  for ((i = 0; i < 50; i++)); do
-    runs_as "$1" "$2" || return 0
-    [ $i = 0 ] && kill -TERM "$1" 2>/dev/null
-    sleep 0.1
-  done
-  kill -KILL "$1" 2>/dev/null
+  runs_as "$1" "$2" || return 0
+  kill -TERM "$1" 2>/dev/null
+  until_ok 5 "" not runs_as "$1" "$2" || kill -KILL "$1" 2>/dev/null
+}
+not() { ! "$@"; }
+# emptied NS SIGNAL: whether nothing runs in namespace NS; sends what does SIGNAL.
+emptied() {
+  local pids
+  mapfile -t pids < <(ip netns pids "$1" 2>/dev/null)
+  [ ${#pids[@]} = 0 ] || { kill -"$2" "${pids[@]}" 2>/dev/null; return 1; }
 }
 
 # undo LIST [FROM]: LIST has a line for each program started ("pid PID
@@ -50,7 +51,7 @@ stop_pid() {
 # line FROM+1 on, and drops them from LIST. A row undoes its own, a job all
 # of its, the runner's sweep what a job ended by force left.
 undo() {
-  local list=$1 from=${2:-0} entries kind what name pid pids gone="" i signal
+  local list=$1 from=${2:-0} entries kind what name pid gone=""
   entries=$(tail -n "+$((from + 1))" "$list" 2>/dev/null | tac)
   [ -n "$entries" ] || return 0
   # Whatever runs in our namespaces was started by us (the helpers a server
@@ -61,20 +62,10 @@ undo() {
   done <<<"$entries"
   while read -r kind what name; do
     if [ "$kind" = pid ]; then stop_pid "$what" "$name"; continue; fi
-    signal=TERM
-    for ((i = 0; i < 50; i++)); do
-      pids=$(ip netns pids "$what" 2>/dev/null)
-      [ -z "$pids" ] && break
-      [ $i = 30 ] && signal=KILL
-      # shellcheck disable=SC2086 # a list of PIDs
-      kill -$signal $pids 2>/dev/null
-      sleep 0.1
-    done
+    until_ok 3 "" emptied "$what" TERM || until_ok 2 "" emptied "$what" KILL
     ip netns del "$what" 2>/dev/null
   done <<<"$entries"
-  for pid in $gone; do
-    for ((i = 0; i < 50; i++)); do [ -d "/proc/$pid" ] || break; sleep 0.1; done
-  done
+  for pid in $gone; do until_ok 5 "" test ! -d "/proc/$pid"; done
   sed -i "$((from + 1)),\$d" "$list"
 }
 
@@ -130,13 +121,12 @@ main() {
   if [ $kind = shared ]; then E2E_DIR=$E2E_JOB_DIR run_rows "$@"; else each_row "$@"; fi
 }
 
-# A network namespace of this row, loopback up (ns_name ROLE gives its name).
-ns_name() { echo "$E2E_TAG-$E2E_ID-$1"; }
+# netns_new VAR ROLE: a network namespace of this row, loopback up; VAR is its name.
 netns_new() {
-  local ns=$E2E_TAG-$E2E_ID-$1
-  ip netns add "$ns" || fail "cannot create network namespace $ns"
-  echo "netns $ns" >>"$MADE"
-  ip -n "$ns" link set lo up
+  printf -v "$1" '%s' "$E2E_TAG-$E2E_ID-$2"
+  ip netns add "${!1}" || fail "cannot create network namespace ${!1}"
+  echo "netns ${!1}" >>"$MADE"
+  ip -n "${!1}" link set lo up
 }
 
 # start NAME LOG COMMAND...: runs COMMAND in the background, output to LOG;

@@ -49,6 +49,3 @@ static int record(const char *function, int failure, int argc, const char **argv
 ENTRY(pam_sm_authenticate, "auth", PAM_AUTH_ERR)
 ENTRY(pam_sm_setcred, "setcred", PAM_CRED_ERR)
 ENTRY(pam_sm_acct_mgmt, "account", PAM_PERM_DENIED)
-ENTRY(pam_sm_open_session, "open_session", PAM_SESSION_ERR)
-ENTRY(pam_sm_close_session, "close_session", PAM_SESSION_ERR)
-ENTRY(pam_sm_chauthtok, "password", PAM_AUTHTOK_ERR)
