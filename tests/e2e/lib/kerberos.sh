@@ -59,6 +59,7 @@ EOF
 		log_file = $db/iprop.log
 	}
 	enable-pkinit = ${E2E_KDC_PKINIT:-yes}
+	pkinit_principal_in_certificate = yes
 	$pkinit
 EOF
     local kadmin=("$HEIMDAL/usr/bin/kadmin.heimdal" -l -c "$db/kdc.conf")
