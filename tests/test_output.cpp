@@ -19,6 +19,7 @@
 
 #include <fstream>
 
+#include "library_memory.h"
 #include "tavrel/SambaConfig.h"
 #include "tavrel_test.h"
 
@@ -55,13 +56,14 @@ bool wireless(uint32_t mode, const char *psk) {
     return (psk ? cf_build_wireless_personal_8021x_conf_for_authentication(&p)
                 : cf_build_wireless_nosecurity_8021x_conf_for_authentication(&p)) == 1;
 }
-bool wep(const char *key) {
-    const CF_IO_WEP_Params p{"office", CF_IO_SECMODE_WEP, key, 0, 0, 0, 0};
+bool wep(const char *key, int32_t hex = 0) {
+    const CF_IO_WEP_Params p{"office", CF_IO_SECMODE_WEP, key, 0, 0, 0, hex};
     return cf_build_wireless_wep_8021x_conf_for_authentication(&p) == 1;
 }
-bool enterprise(const char *password) {
-    const CF_IO_8021x_Params p{CF_IO_IFACE_WIRED, nullptr, 0, 0, CF_IO_EAP_PEAP_MSCHAPV2, "alice", password, nullptr,
-                               nullptr, nullptr, nullptr, nullptr};
+bool enterprise(const char *password, uint32_t eap = CF_IO_EAP_PEAP_MSCHAPV2, const char *key_password = nullptr,
+                const char *ca = "/c/ca.pem") {
+    const CF_IO_8021x_Params p{CF_IO_IFACE_WIRED, nullptr, 0, 0, eap, "alice", password, nullptr, ca,
+                               "/c/cl.pem", "/c/k.pem", key_password};
     return cf_build_enterprise_8021x_conf_for_authentication(&p) == 1;
 }
 bool filing() {
@@ -382,5 +384,50 @@ TEST_F(Output, AFullFileSystemFailsTheBuildAndKeepsThePreviousFile) {
     });
     if (!ran) GTEST_SKIP() << "no mount namespace for a small file system here";
 }
+
+// ---- No secret outlives the build -------------------------------------------
+
+// After each supplicant build that took a psk, WEP key, password or key
+// password (written, or dropped when the build failed), the library's
+// writable memory holds no copy of it, as given or in the hex form the file
+// may hold it in.
+struct Secret {
+    const char *name, *secret;
+    bool (*build)(const char *secret);
+    bool written = true;
+};
+void PrintTo(const Secret &c, std::ostream *os) { *os << c.name; }
+
+const std::string kLongPath(2000, 'c');  // too long for a line of the file: the build fails there
+const Secret kSecretCases[] = {
+    {"wep_text", "wep-k", [](const char *s) { return wep(s); }},
+    {"wep_hex", "0123456789", [](const char *s) { return wep(s, 1); }},
+    {"wep_quote_as_hex", "ab\"cd", [](const char *s) { return wep(s); }},
+    {"psk_passphrase", "psk-secret-9", [](const char *s) { return wireless(3, s); }},
+    {"psk_key", "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff", [](const char *s) { return wireless(3, s); }},
+    {"password", "pw-secret-1", [](const char *s) { return enterprise(s); }},
+    {"password_as_hex", "pw\"secret", [](const char *s) { return enterprise(s); }},
+    {"key_password", "kp-secret-2", [](const char *s) { return enterprise(nullptr, CF_IO_EAP_TLS, s); }},
+    {"dropped_after_password", "pw-secret-3",
+     [](const char *s) { return enterprise(s, CF_IO_EAP_PEAP_MSCHAPV2, nullptr, kLongPath.c_str()); }, false},
+};
+
+class SecretsWiped : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Secret> {};
+
+TEST_P(SecretsWiped, NoCopyIsLeftInTheLibrarysMemory) {
+    const Secret &c = GetParam();
+    ASSERT_EQ(c.build(c.secret), c.written);
+    std::string hex;
+    for (const unsigned char b : std::string_view(c.secret)) {
+        hex += "0123456789abcdef"[b >> 4];
+        hex += "0123456789abcdef"[b & 15];
+    }
+    EXPECT_FALSE(tavrel_test::library_memory_holds(c.secret));
+    EXPECT_FALSE(tavrel_test::library_memory_holds(hex)) << hex;
+    EXPECT_FALSE(tavrel_test::library_memory().empty());  // the library was found
+}
+
+INSTANTIATE_TEST_SUITE_P(Supplicant, SecretsWiped, ::testing::ValuesIn(kSecretCases),
+                         [](const auto &row) { return std::string(row.param.name); });
 
 }  // namespace
