@@ -11,8 +11,7 @@ using HostPlatform = tavrel_test::TavrelTest;
 // two good frees show the records are distinct.
 TEST_F(HostPlatform, RecordsHandedOutAndFreedAreCounted) {
     load("[attributes]\n78 = \"CORP\"\n");
-    SvcMonAttr *first = SvcMon_GetAttr(78), *second = SvcMon_GetAttr(78);
-    SvcMonAttr foreign{};
+    SvcMonAttr *first = SvcMon_GetAttr(78), *second = SvcMon_GetAttr(78), foreign{};
     for (SvcMonAttr *r : {first, second, first, &foreign, static_cast<SvcMonAttr *>(nullptr)}) SvcMon_Free(r);
     const host::RecordCounts counts = host::svcmon_counts();
     EXPECT_EQ(std::tuple(counts.handed_out, counts.freed, counts.bad_frees), std::tuple(2u, 2u, 3u));
@@ -45,8 +44,7 @@ std::string resolve(int (*lookup)(const char *, char *), const char *name) {
 
 TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     load("[config]\nseven = 7\nurl = \"http://x\"\nflag = false\n[network]\naddress = \"192.0.2.20\"\nnetmask = \"\"\n"
-         "[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"Twin.example\" = \"192.0.2.8\", "
-         "\"twin.example\" = \"192.0.2.9\", \"long.example\" = \"" +
+         "[platform]\nfips = true\nhosts = { \"kdc1.corp.example\" = \"192.0.2.7\", \"long.example\" = \"" +
          kLongestAddress + "\" }\n");
     // Size 0: read as a boolean. A refusal leaves the output as it was.
     for (const auto &[key, size, answer] : std::vector<std::tuple<const char *, int, std::string>>{
@@ -61,7 +59,6 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(network(CN_PM_INDEX_ADDRESS, 0x10000), "0") << "another group";
     EXPECT_EQ(getFIPSstatus(), 1);
     EXPECT_EQ(resolve(get_ip_from_hostname, "KDC1.corp.example"), "1 192.0.2.7");
-    EXPECT_EQ(resolve(get_ip_from_hostname, "TWIN.example"), "1 192.0.2.9") << "names alike: the last in byte order";
     EXPECT_EQ(resolve(get_ip_from_hostname, "long.example"), "1 " + kLongestAddress);
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "long.example"), "0") << "not IPv4";
     EXPECT_EQ(resolve(get_ip_from_hostname, "localhost"), "0") << "not listed";

@@ -1,6 +1,8 @@
-/* A program built against an installed tavrel with pkg-config (tavrel-host
- * brings the library and the host platform). It writes the smart-card
- * krb5.conf under the root given as its argument and prints its KDC line. */
+/* A program built against an installed tavrel, once with pkg-config
+ * (tavrel-host brings the library and the host platform) and once with
+ * find_package. It writes the smart-card krb5.conf under the root given as
+ * its argument and prints its KDC line, then remembers the realm the
+ * builder upper-cased and prints it back. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -23,7 +25,7 @@ int main(int argc, char **argv) {
 
     char realm[] = "corp.example";
     if (cf_build_krb_conf_file_for_CAC(realm, "dc1.corp.example", 88, 0) != 1) {
-        fprintf(stderr, "pkg-config consumer: cf_build_krb_conf_file_for_CAC failed\n");
+        fprintf(stderr, "consumer: cf_build_krb_conf_file_for_CAC failed\n");
         return 1;
     }
     snprintf(path, sizeof path, "%s/usr/heimdal/etc/krb5.conf", argv[1]);
@@ -34,7 +36,8 @@ int main(int argc, char **argv) {
     while (!found && fgets(line, sizeof line, file))
         found = strncmp(line + strspn(line, "\t "), "kdc = ", 6) == 0;
     fclose(file);
-    if (!found) return 1;
-    printf("pkg-config consumer: /usr/heimdal/etc/krb5.conf has %s", line + strspn(line, "\t "));
+    if (!found || sm_set_new_realm_name(realm) != 1) return 1;
+    printf("consumer: /usr/heimdal/etc/krb5.conf has %s", line + strspn(line, "\t "));
+    printf("consumer: remembered realm %s\n", sm_get_new_realm_name());
     return 0;
 }
