@@ -59,7 +59,12 @@ TEST_P(Testparm, ReadsEveryEntryAsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Expected, Testparm, ::testing::ValuesIn(tavrel_test::files_in("tests/data/smb", ".conf")),
-                         [](const auto &test) { return test.param.substr(0, test.param.size() - 5).replace(4, 1, "_"); });
+                         [](const auto &test) {
+                             std::string name = test.param;  // "auth/Name.conf" -> "auth_Name"
+                             name[4] = '_';
+                             name.resize(name.size() - 5);
+                             return name;
+                         });
 
 // ---- verify_krb5_conf ----------------------------------------------------------
 
