@@ -20,19 +20,28 @@ protected:
     }
 };
 
+// Text through stdio or straight into the render that does not fit fails
+// the build, and no later text goes in; the error names the line of the
+// finish that reports it.
 TEST_F(FileOutput, TextThatDoesNotFitFailsTheBuild) {
-    write(kPath, "old\n");
-    tavrel::testing::render_capacity = 8;
-    OutputFile out("test_source", kPath);
-    FILE *stream = out.open();
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(fwrite("12345678", 8, 1, stream), 1u);
-    EXPECT_EQ(fwrite("9", 1, 1, stream), 0u);
-    const int line = __LINE__ + 1;
-    EXPECT_FALSE(out.finish());
-    EXPECT_EQ(read(kPath), "old\n");
-    EXPECT_EQ(log_lines(), std::vector<std::string>{"ERROR Failed to write /etc/test.conf: the text does not fit in 8 bytes"});
-    EXPECT_EQ(logs().at(0).line, line);
+    for (const bool direct : {false, true}) {
+        SCOPED_TRACE(direct ? "straight in" : "through stdio");
+        write(kPath, "old\n");
+        host::log_clear();
+        tavrel::testing::render_capacity = 8;
+        OutputFile out("test_source", kPath);
+        FILE *stream = out.open();
+        ASSERT_NE(stream, nullptr);
+        EXPECT_EQ(fwrite("1234567", 7, 1, stream), 1u);
+        EXPECT_EQ(direct ? tavrel::write_text(stream, "89", 2) : fwrite("89", 2, 1, stream), 0u);
+        EXPECT_EQ(tavrel::write_text(stream, "x", 1), 0u);  // it would fit, but the render has failed
+        const int line = __LINE__ + 1;
+        EXPECT_FALSE(out.finish());
+        EXPECT_EQ(read(kPath), "old\n");
+        EXPECT_EQ(log_lines(), tavrel_test::Lines{"ERROR Failed to write /etc/test.conf: the text does not fit in 8 bytes"});
+        EXPECT_EQ(logs().at(0).line, line);
+        EXPECT_TRUE(strays().empty());
+    }
 }
 
 // A supplicant build that runs out of room at a fragment fails at that
@@ -78,30 +87,17 @@ TEST_F(FileOutput, AnUnclosedRenderIsGivenUpByTheNext) {
 }
 
 // Text that goes straight into the render and text through stdio land in the
-// order written; straight text that does not fit fails the build like any.
+// order written.
 TEST_F(FileOutput, DirectTextKeepsItsPlaceAmongStdioWrites) {
-    write(kPath, "old\n");
-    {
-        OutputFile out("test_source", kPath);
-        FILE *stream = out.open();
-        ASSERT_NE(stream, nullptr);
-        fputs("a", stream);
-        EXPECT_EQ(tavrel::write_text(stream, "b", 1), 1u);
-        fprintf(stream, "%d", 3);
-        EXPECT_EQ(tavrel::write_text(stream, "d\n", 2), 2u);
-        ASSERT_TRUE(out.finish());
-    }
-    EXPECT_EQ(read(kPath), "ab3d\n");
-
-    tavrel::testing::render_capacity = 4;
     OutputFile out("test_source", kPath);
     FILE *stream = out.open();
     ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(tavrel::write_text(stream, "12345", 5), 0u);
-    EXPECT_EQ(tavrel::write_text(stream, "1", 1), 0u);  // the render has failed already
-    EXPECT_FALSE(out.finish());
+    fputs("a", stream);
+    EXPECT_EQ(tavrel::write_text(stream, "b", 1), 1u);
+    fprintf(stream, "%d", 3);
+    EXPECT_EQ(tavrel::write_text(stream, "d\n", 2), 2u);
+    ASSERT_TRUE(out.finish());
     EXPECT_EQ(read(kPath), "ab3d\n");
-    EXPECT_TRUE(strays().empty());
 }
 
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
