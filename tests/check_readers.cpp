@@ -155,6 +155,16 @@ const std::map<std::string, std::map<std::string, std::string>> kCallersBytes{
       {"client_cert2", "/c/cl.pem"}, {"private_key2_passwd", "kp\"secret-2"}}},
     {"wireless-quoted.conf",
      {{"ssid", "caf\xc3\xa9#1"}, {"identity", "\""}, {"password", "pw\"secret#\xc3\xa9"}, {"ca_cert", "/c/ca#1"}}},
+    // The longest and shortest values wpa_supplicant takes.
+    {"limit-ssid32.conf", {{"ssid", std::string(32, 's')}}},
+    {"limit-psk8.conf", {{"PSK (ASCII passphrase)", "12345678"}}},
+    {"limit-psk63.conf", {{"PSK (ASCII passphrase)", std::string(63, 'p')}}},
+    {"limit-psk64-hex.conf", {{"PSK", std::string(32, '\xaa')}}},
+    {"limit-wep-text13.conf", {{"wep_key0", std::string(13, 'w')}}},
+    {"limit-wep-text16.conf", {{"wep_key0", std::string(16, 'w')}}},
+    {"limit-wep-hex26.conf", {{"wep_key0", std::string(13, '\xaa')}}},
+    {"limit-wep-hex32.conf", {{"wep_key0", std::string(16, '\xbb')}}},
+    {"limit-wep-hex-capitals.conf", {{"wep_key0", "\xab\xcd\xef\x01\x89"}}},
 };
 
 // What wpa_supplicant makes of a file. Parsing stops once the configuration
@@ -190,114 +200,15 @@ TEST(WpaSupplicant, ReadsEveryExpectedFileAndTheCallersBytes) {
     EXPECT_EQ(with_bytes, kCallersBytes.size());
 }
 
-// ---- Limits of the values ---------------------------------------------------------
-
-enum class Value { ssid, psk, wep_text, wep_hex };
-
-struct Limit {
-    std::string name;
-    Value value;
-    std::string text;
-    // When refused: what the builder warns. Accepted values are written and read back.
-    std::string refusal = {};
-    // Where wpa_supplicant reports the value it read, when accepted.
-    std::string reported_as = {};
-};
-void PrintTo(const Limit &l, std::ostream *os) { *os << l.name; }
-
-std::string refused(const char *key, const char *what) {
-    return std::string("Value for [") + key + "] " + what + "; not written to config file";
-}
-
-const std::string kHex64(64, 'a');
-
-const Limit kLimits[] = {
-    {"Ssid32", Value::ssid, std::string(32, 's'), {}, "ssid"},
-    {"Ssid33", Value::ssid, std::string(33, 's'), refused("ssid", "is longer than 32 bytes")},
-    {"Psk7", Value::psk, "1234567", refused("psk", "is not 8 to 63 printable ASCII characters")},
-    {"Psk8", Value::psk, "12345678", {}, "PSK (ASCII passphrase)"},
-    {"Psk63", Value::psk, std::string(63, 'p'), {}, "PSK (ASCII passphrase)"},
-    {"Psk64NotHex", Value::psk, std::string(63, 'a') + "g", refused("psk", "is not 8 to 63 printable ASCII characters")},
-    {"Psk64HexIsTheKey", Value::psk, kHex64, {}, "PSK"},
-    {"Psk65", Value::psk, std::string(65, 'a'), refused("psk", "is not 8 to 63 printable ASCII characters")},
-    {"WepText5", Value::wep_text, "abcde", {}, "wep_key0"},
-    {"WepText13", Value::wep_text, std::string(13, 'w'), {}, "wep_key0"},
-    {"WepText16", Value::wep_text, std::string(16, 'w'), {}, "wep_key0"},
-    {"WepText6", Value::wep_text, "abcdef", refused("wep_key0", "is not 5, 13 or 16 characters")},
-    {"WepText17", Value::wep_text, std::string(17, 'w'), refused("wep_key0", "is not 5, 13 or 16 characters")},
-    {"WepHex10", Value::wep_hex, "0123456789", {}, "wep_key0"},
-    {"WepHex10Capitals", Value::wep_hex, "ABCDEF0189", {}, "wep_key0"},
-    {"WepHex26", Value::wep_hex, std::string(26, 'a'), {}, "wep_key0"},
-    {"WepHex32", Value::wep_hex, std::string(32, 'b'), {}, "wep_key0"},
-    {"WepHex11", Value::wep_hex, "01234567890", refused("wep_key0", "is not 10, 26 or 32 hex digits")},
-    {"WepHex12", Value::wep_hex, "012345678901", refused("wep_key0", "is not 10, 26 or 32 hex digits")},
-};
-
-// The bytes wpa_supplicant should report for an accepted value.
-std::string bytes_of(const Limit &l) {
-    if (l.value != Value::wep_hex && !(l.value == Value::psk && l.text == kHex64)) return l.text;
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < l.text.size(); i += 2) bytes += static_cast<char>(std::stoi(l.text.substr(i, 2), nullptr, 16));
-    return bytes;
-}
-
-class ValueLimit : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Limit> {
-protected:
-    unsigned build(const Limit &l) {
-        const char *text = l.text.c_str();
-        switch (l.value) {
-        case Value::ssid: {
-            const CF_IO_Wireless_Params p{text, CF_IO_SECMODE_NONE, 0, nullptr};
-            return cf_build_wireless_nosecurity_8021x_conf_for_authentication(&p);
-        }
-        case Value::psk: {
-            const CF_IO_Wireless_Params p{"office", CF_IO_SECMODE_WPA2_PSK, 1, text};
-            return cf_build_wireless_personal_8021x_conf_for_authentication(&p);
-        }
-        case Value::wep_text:
-        case Value::wep_hex: {
-            const CF_IO_WEP_Params p{"office", CF_IO_SECMODE_WEP, text, 0, 0, 0, l.value == Value::wep_hex};
-            return cf_build_wireless_wep_8021x_conf_for_authentication(&p);
-        }
-        }
-        return 0;
+// What the supplicant builders refuse, as it would have been written: wpa_supplicant
+// would not take it either.
+TEST(WpaSupplicant, DropsTheNetworksOfWhatTheBuildersRefuse) {
+    const tavrel_test::Lines files = tavrel_test::files_in("tests/data/8021x-refused", ".conf");
+    EXPECT_FALSE(files.empty());
+    for (const std::string &file : files) {
+        SCOPED_TRACE(file);
+        EXPECT_FALSE(read_config(tavrel_test::source_path("tests/data/8021x-refused/" + file)).network_loaded);
     }
-
-    // The file as it would have been written had the value not been refused.
-    std::string unrefused_file(const Limit &l) const {
-        std::string lines = "ctrl_interface=/var/run/wpa_supplicant\nap_scan=1\n\nnetwork={\n";
-        const std::string quoted = "\"" + l.text + "\"";
-        switch (l.value) {
-        case Value::ssid: lines += "    ssid=" + quoted + "\n    key_mgmt=NONE\n"; break;
-        case Value::psk: lines += "    ssid=\"office\"\n    key_mgmt=WPA-PSK\n    psk=" + quoted + "\n"; break;
-        case Value::wep_text: lines += "    ssid=\"office\"\n    key_mgmt=NONE\n    wep_key0=" + quoted + "\n"; break;
-        case Value::wep_hex: lines += "    ssid=\"office\"\n    key_mgmt=NONE\n    wep_key0=" + l.text + "\n"; break;
-        }
-        const std::string file = "/unrefused.conf";
-        write(file, lines + "}\n");
-        return path(file);
-    }
-};
-
-TEST_P(ValueLimit, IsWrittenWhenWpaSupplicantReadsItAndRefusedWhenItWouldNot) {
-    const Limit &l = GetParam();
-    write(CF_IO_WIRELESS_CONF_PATH, "previous\n");
-    const unsigned built = build(l);
-    if (l.refusal.empty()) {
-        ASSERT_EQ(built, 1u);
-        const Verdict verdict = read_config(path(CF_IO_WIRELESS_CONF_PATH));
-        EXPECT_TRUE(verdict.network_loaded) << verdict.out;
-        EXPECT_EQ(reported(verdict.out, l.reported_as), bytes_of(l)) << verdict.out;
-        return;
-    }
-    EXPECT_EQ(built, 0u);
-    EXPECT_TRUE(logged(host::Level::Warn, l.refusal));
-    EXPECT_EQ(read(CF_IO_WIRELESS_CONF_PATH), "previous\n");
-    const Verdict verdict = read_config(unrefused_file(l));
-    EXPECT_FALSE(verdict.network_loaded) << verdict.out;
 }
-
-INSTANTIATE_TEST_SUITE_P(Limits, ValueLimit, ::testing::ValuesIn(kLimits),
-                         [](const auto &test) { return test.param.name; });
 
 }  // namespace
