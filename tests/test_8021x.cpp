@@ -1,9 +1,7 @@
 // The supplicant files: what each builder writes, byte for byte (the expected
-// files are tests/data/8021x/<case>.conf, which check_wpa_supplicant also has
+// files are tests/data/8021x/<case>.conf, which check_readers also has
 // wpa_supplicant read), and what a failed build logs and leaves behind (the
 // previous file, untouched). No secret a test passes in may reach the log.
-#include <iterator>
-
 #include "tavrel_test.h"
 
 namespace {
