@@ -59,11 +59,10 @@ TEST_F(PamCacFile, WritesAndLogsExactlyTheExpectedLines) {
         // Each line is logged by its index in the full stack of 17: without the
         // OCSP rule the first is 8; without a proxy line, 5 is skipped.
         Messages wrote;
-        std::istringstream lines(file);
         int index = std::ranges::count(file, '\n') == 9 ? 8 : 0;
-        for (std::string line; std::getline(lines, line); ++index) {
+        for (const std::string &line : tavrel_test::lines_of(file)) {
             if (index == 5 && !line.starts_with("      proxy=")) ++index;
-            wrote.push_back("Wrote line " + std::to_string(index) + " to pam.conf: " + line);
+            wrote.push_back("Wrote line " + std::to_string(index++) + " to pam.conf: " + line);
         }
         EXPECT_EQ(messages(Level::Info), wrote);
     }

@@ -159,8 +159,6 @@ INSTANTIATE_TEST_SUITE_P(Situations, AuthConf, ::testing::ValuesIn(kAuthCases),
 
 // ---- /etc/smb.conf.file --------------------------------------------------------
 
-using FilingConf = tavrel_test::TavrelTest;
-
 constexpr char kFilingConf[] = "/etc/smb.conf.file";
 
 // The device and the two scan-to-file switches as TOML ("": the key is absent).
@@ -170,6 +168,19 @@ std::string filing_settings(const std::string &resolve, const std::string &ntlmv
     if (!ntlmv2.empty()) toml += "\"services[scan2file].SMBSecurity.NTLMv2Only\" = " + ntlmv2 + "\n";
     return toml;
 }
+
+// Names are resolved, a previous file is in place, and a request at hand.
+class FilingConf : public tavrel_test::TavrelTest {
+protected:
+    void SetUp() override {
+        TavrelTest::SetUp();
+        load(filing_settings("true", ""));
+        write(kFilingConf, kPrevious);
+    }
+    char server[9] = "10.1.2.3";
+    char folder[11] = "scans\\dept";
+    const std::string written = golden("file/AddressWithBackslashPath.conf");
+};
 
 TEST_F(FilingConf, WritesTheFileForEachRequest) {
     // Each writes tests/data/smb/file/<file>.conf, and logs how it took the server.
@@ -187,10 +198,10 @@ TEST_F(FilingConf, WritesTheFileForEachRequest) {
     for (const auto &r : requests) {
         SCOPED_TRACE(r.file);
         load(filing_settings(r.resolve, r.ntlmv2));
-        std::string server = r.server, folder = r.path;
-        EXPECT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
+        std::string server_text = r.server, path_text = r.path;
+        EXPECT_EQ(build_smb_conf_for_filing(server_text.data(), path_text.data()), 0);
         EXPECT_EQ(read(kFilingConf), golden("file/" + std::string(r.file) + ".conf"));
-        EXPECT_EQ(folder.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
+        EXPECT_EQ(path_text.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
         EXPECT_EQ(std::ranges::count(log_lines(), r.logged), 1) << r.logged;
         if (*r.resolve) {  // else the missing switch is the one error
             EXPECT_EQ(messages(host::Level::Error), Lines{});
@@ -216,24 +227,17 @@ struct Capturing : SambaConfig {
     int fclose(FILE *stream) override { return SambaConfig::fclose(stream) == 0 ? close_result : EOF; }
 };
 
-TEST_F(FilingConf, ReplacedFwriteGetsAllButInterfaceEntry) {
-    load(filing_settings("true", ""));
-    Capturing config;
-    char server[] = "10.1.2.3", folder[] = "scans\\dept";
-    EXPECT_EQ(config.build_smb_conf_for_filing(server, folder), 0);
-    const std::string interfaces = "\n\tinterfaces = 192.168.1.20/24";
-    std::string expected = golden("file/AddressWithBackslashPath.conf");
-    EXPECT_EQ(config.text, expected.erase(expected.find(interfaces), interfaces.size()));
-    EXPECT_EQ(read(kFilingConf), interfaces);
-    EXPECT_EQ(config.opened, Lines{path(kFilingConf)});
-}
-
 // The base fopen renders the file in memory and the base fclose puts it in
-// place; a subclass that brings its own fopen and fclose decides alone, and
-// one that closes with the standard fclose still gets its file, as with a
-// file fopen had opened.
-TEST_F(FilingConf, OwnFopenAndFcloseKeepFullControl) {
-    load(filing_settings("true", ""));
+// place. A subclass's fwrite gets every entry but the interfaces one; one
+// that brings its own fopen and fclose decides alone, and one that closes
+// with the standard fclose still gets its file, as with a file fopen had opened.
+TEST_F(FilingConf, SubclassesDecideWhereTheTextGoes) {
+    Capturing capturing;
+    EXPECT_EQ(capturing.build_smb_conf_for_filing(server, folder), 0);
+    const std::string interfaces = "\n\tinterfaces = 192.168.1.20/24";
+    EXPECT_EQ(capturing.text, std::string(written).erase(written.find(interfaces), interfaces.size()));
+    EXPECT_EQ(read(kFilingConf), interfaces);
+    EXPECT_EQ(capturing.opened, Lines{path(kFilingConf)});
     write(kFilingConf, kPrevious);
     struct Elsewhere : SambaConfig {
         std::string where;
@@ -241,15 +245,14 @@ TEST_F(FilingConf, OwnFopenAndFcloseKeepFullControl) {
         int fclose(FILE *stream) override { return ::fclose(stream); }
     } elsewhere;
     elsewhere.where = path("/etc/elsewhere.conf");
+    EXPECT_EQ(elsewhere.build_smb_conf_for_filing(server, folder), 0);
+    EXPECT_EQ(read("/etc/elsewhere.conf"), written);
+    EXPECT_EQ(read(kFilingConf), kPrevious);
     struct StandardClose : SambaConfig {
         int fclose(FILE *stream) override { return ::fclose(stream); }
     } standard_close;
-    char server[] = "10.1.2.3", folder[] = "scans\\dept";
-    EXPECT_EQ(elsewhere.build_smb_conf_for_filing(server, folder), 0);
-    EXPECT_EQ(read("/etc/elsewhere.conf"), golden("file/AddressWithBackslashPath.conf"));
-    EXPECT_EQ(read(kFilingConf), kPrevious);
     EXPECT_EQ(standard_close.build_smb_conf_for_filing(server, folder), 0);
-    EXPECT_EQ(read(kFilingConf), golden("file/AddressWithBackslashPath.conf"));
+    EXPECT_EQ(read(kFilingConf), written);
 }
 
 // Refused before anything is opened: one error, the previous file and the
@@ -271,18 +274,16 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         {"nas ", "s\\d", "The server begins or ends with a blank"},
         {"nas", "s\\d ", "The path ends with a blank"},
     };
-    load(filing_settings("true", ""));
-    write(kFilingConf, kPrevious);
     for (const auto &r : refusals) {
         SCOPED_TRACE(r.error);
         host::log_clear();
-        std::string server = r.server ? r.server : "", folder = r.path ? r.path : "";
-        EXPECT_EQ(build_smb_conf_for_filing(r.server ? server.data() : nullptr, r.path ? folder.data() : nullptr), -1);
+        std::string server_text = r.server ? r.server : "", path_text = r.path ? r.path : "";
+        EXPECT_EQ(build_smb_conf_for_filing(r.server ? server_text.data() : nullptr, r.path ? path_text.data() : nullptr),
+                  -1);
         EXPECT_EQ(read(kFilingConf), kPrevious);
-        EXPECT_EQ(folder, r.path ? r.path : "");
+        EXPECT_EQ(path_text, r.path ? r.path : "");
         EXPECT_EQ(log_lines(), Lines{"ERROR build_smb_conf_for_filing - " + std::string(r.error)});
     }
-    char server[] = "10.1.2.3", folder[] = "scans";
     Capturing flush_fails, close_fails, unopenable;
     flush_fails.flush_result = close_fails.close_result = EOF;
     for (const auto &[config, error] : {std::pair{&flush_fails, "build_smb_conf_for_filing - Failed to write /etc/smb.conf.file"},
