@@ -151,16 +151,6 @@ const std::map<std::string, std::map<std::string, std::string>> kCallersBytes{
       {"client_cert2", "/c/cl.pem"}, {"private_key2_passwd", "kp\"secret-2"}}},
     {"wireless-quoted.conf",
      {{"ssid", "caf\xc3\xa9#1"}, {"identity", "\""}, {"password", "pw\"secret#\xc3\xa9"}, {"ca_cert", "/c/ca#1"}}},
-    // The longest and shortest values wpa_supplicant takes.
-    {"limit-ssid32.conf", {{"ssid", std::string(32, 's')}}},
-    {"limit-psk8.conf", {{"PSK (ASCII passphrase)", "12345678"}}},
-    {"limit-psk63.conf", {{"PSK (ASCII passphrase)", std::string(63, 'p')}}},
-    {"limit-psk64-hex.conf", {{"PSK", std::string(32, '\xaa')}}},
-    {"limit-wep-text13.conf", {{"wep_key0", std::string(13, 'w')}}},
-    {"limit-wep-text16.conf", {{"wep_key0", std::string(16, 'w')}}},
-    {"limit-wep-hex26.conf", {{"wep_key0", std::string(13, '\xaa')}}},
-    {"limit-wep-hex32.conf", {{"wep_key0", std::string(16, '\xbb')}}},
-    {"limit-wep-hex-capitals.conf", {{"wep_key0", "\xab\xcd\xef\x01\x89"}}},
 };
 
 // What wpa_supplicant makes of a file. Parsing stops once the configuration
