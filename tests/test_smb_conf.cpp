@@ -86,7 +86,6 @@ const std::string kCorpOnly = service("CORP", nullptr, nullptr);
 // does not resolve) is written.
 const std::string kDc9 = service("CORP", "192.0.2.10\\nsecurity = share", "dc9.corp.example");
 const std::string kBadDomain = "INFO NT Domain holds a backslash or a control character";
-const std::string kBadHostname = "ERROR get_dns_name_from_dstore - DNS name holds an invalid character.";
 const std::string kByName = "FORCEINFO Using Hostname over its IP for host (dc9.corp.example)";
 
 const AuthCase kAuthCases[] = {
@@ -119,16 +118,15 @@ const AuthCase kAuthCases[] = {
     {"NoDefaultDomainRemovesFile", "domain", "", "OTHER", kRemoved, {"FORCEINFO Cannot use LUI passed in domain"}},
     // Values that would end or continue a line are refused where they are
     // read, and the build goes on as without them: the domains of services
-    // 1 to 3 are each tried in turn.
+    // 1 to 3 are each tried in turn. (Which characters each reader refuses is
+    // the host platform's and the stored-value readers' own tests'.)
     {"DomainsWithLfCrOrBackslash", "domain",
      service("CORP\\nsecurity = share", nullptr, "dc9") + service("CORP\\r", nullptr, "dc9") +
          service("CORP\\\\", nullptr, "dc9"),
      nullptr, kRemoved, {kBadDomain}},
     {"UserDomainLF", "domain", kDc9, "CORP\nsecurity = share", "HostnameUnresolved", {kByName}},
-    {"UserDomainBackslash", "domain", kDc9, "CORP\\", "HostnameUnresolved", {kByName}},
-    {"HostnameLF", "domain", service("CORP", nullptr, "dc9\\nsecurity = share"), "CORP", kKept, {kBadHostname}},
-    {"HostnameCR", "domain", service("CORP", nullptr, "dc9\\r"), "CORP", kKept, {kBadHostname}},
-    {"HostnameBackslash", "domain", service("CORP", nullptr, "dc9\\\\"), "CORP", kKept, {kBadHostname}},
+    {"HostnameLF", "domain", service("CORP", nullptr, "dc9\\nsecurity = share"), "CORP", kKept,
+     {"ERROR get_dns_name_from_dstore - DNS name holds an invalid character."}},
 };
 
 class AuthConf : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<AuthCase> {};
@@ -169,18 +167,7 @@ std::string filing_settings(const std::string &resolve, const std::string &ntlmv
     return toml;
 }
 
-// Names are resolved, a previous file is in place, and a request at hand.
-class FilingConf : public tavrel_test::TavrelTest {
-protected:
-    void SetUp() override {
-        TavrelTest::SetUp();
-        load(filing_settings("true", ""));
-        write(kFilingConf, kPrevious);
-    }
-    char server[9] = "10.1.2.3";
-    char folder[11] = "scans\\dept";
-    const std::string written = golden("file/AddressWithBackslashPath.conf");
-};
+using FilingConf = tavrel_test::TavrelTest;
 
 TEST_F(FilingConf, WritesTheFileForEachRequest) {
     // Each writes tests/data/smb/file/<file>.conf, and logs how it took the server.
@@ -203,9 +190,8 @@ TEST_F(FilingConf, WritesTheFileForEachRequest) {
         EXPECT_EQ(read(kFilingConf), golden("file/" + std::string(r.file) + ".conf"));
         EXPECT_EQ(path_text.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
         EXPECT_EQ(std::ranges::count(log_lines(), r.logged), 1) << r.logged;
-        if (*r.resolve) {  // else the missing switch is the one error
-            EXPECT_EQ(messages(host::Level::Error), Lines{});
-        }
+        EXPECT_EQ(messages(host::Level::Error),
+                  *r.resolve ? Lines{} : Lines{"can  not  get  resolveHostname  from  config  server"});
     }
 }
 
@@ -232,6 +218,9 @@ struct Capturing : SambaConfig {
 // that brings its own fopen and fclose decides alone, and one that closes
 // with the standard fclose still gets its file, as with a file fopen had opened.
 TEST_F(FilingConf, SubclassesDecideWhereTheTextGoes) {
+    load(filing_settings("true", ""));
+    char server[] = "10.1.2.3", folder[] = "scans\\dept";
+    const std::string written = golden("file/AddressWithBackslashPath.conf");
     Capturing capturing;
     EXPECT_EQ(capturing.build_smb_conf_for_filing(server, folder), 0);
     const std::string interfaces = "\n\tinterfaces = 192.168.1.20/24";
@@ -265,15 +254,15 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         {"", "s\\d", "No server given"},
         {long_server.c_str(), "s\\d", "The server is longer than 255 characters"},
         {"nas\nsecurity = share", "s\\d", "The server holds a control character"},
-        {"nas\r", "s\\d", "The server holds a control character"},
         {"nas\\", "s\\d", "The server holds a backslash"},
         {"nas", nullptr, "No path given"},
         {"nas", "s\\d\npath = /etc", "The path holds a control character"},
-        {"nas", "s\\d\r", "The path holds a control character"},
         {" nas", "s\\d", "The server begins or ends with a blank"},
         {"nas ", "s\\d", "The server begins or ends with a blank"},
         {"nas", "s\\d ", "The path ends with a blank"},
     };
+    load(filing_settings("true", ""));
+    write(kFilingConf, kPrevious);
     for (const auto &r : refusals) {
         SCOPED_TRACE(r.error);
         host::log_clear();
@@ -284,6 +273,7 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         EXPECT_EQ(path_text, r.path ? r.path : "");
         EXPECT_EQ(log_lines(), Lines{"ERROR build_smb_conf_for_filing - " + std::string(r.error)});
     }
+    char server[] = "10.1.2.3", folder[] = "scans";
     Capturing flush_fails, close_fails;
     flush_fails.flush_result = close_fails.close_result = EOF;
     for (const auto &[config, error] : {std::pair{&flush_fails, "build_smb_conf_for_filing - Failed to write /etc/smb.conf.file"},
