@@ -81,7 +81,6 @@ void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 const std::vector<Case> kCases = {
     {"UnresolvedHostNameAndBackupAddress", service(kRealm, "kdc1.corp.example", "", "192.0.2.7"), F::written, kRealm},
     {"OnlyServiceOne", service(kRealm, "kdc2.corp.example", ""), F::written, kRealm, {"Some Failures [8] where"}},
-    {"EmptyFirstRealmGivesSecondAsDefault", service("", "", "192.0.2.7") + kOrg, F::written, "EXAMPLE.ORG"},
     {"OnlyServiceFiveGivesNoDefaultRealm", "[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n" + kCorp,
      F::removed, nullptr, {"Could not set the default Kerberos realm"}},
     {"NoUsableServiceRemovesFile", "[[kerberos]]\nrealm = \"CORP.EXAMPLE\"\n", F::removed, kRealm,
@@ -91,10 +90,9 @@ const std::vector<Case> kCases = {
      F::written, kRealm, {"New IPv6 address is [[2001:db8::6]]"}},
     {"LowerCaseRealmAndAllZeroBackupOn88", service("corp.example", "", "192.0.2.7", "::"), F::written, kRealm},
     {"AllZeroIpv6BackupOnPort750IsWritten", service(kRealm, "", "192.0.2.7", "::", 750), F::written, kRealm},
-    {"UnreadableBackupHostNameKeepsClosedEntry", kCorp + kOrg + kBackupHostUnreadable, F::written, kRealm},
     {"FipsModeLeavesOutEnctypes", "[platform]\nfips = true\n" + kCorp, F::written, kRealm},
-    // Each stored text that would break the file leaves its service out, or
-    // a backup its primary KDC alone.
+    // Each stored text that would break the file leaves its service out (the
+    // first usable one gives the default realm), or a backup its primary KDC alone.
     {"StoredTextsThatWouldBreakTheFileAreLeftOut",
      service("CORP}.EXAMPLE", "", "192.0.2.7") + service("TWO.EXAMPLE", "kdc\\n[realms]", "") +
          service("THREE.EXAMPLE", "", "192.0.2.7\\\"") + service("FOUR.EXAMPLE", "", "192.0.2.7", "192.0.2.8}") + kOrg,
