@@ -27,10 +27,10 @@ constexpr char kNoAddress[] = "setup_default_interface - Failed to get IP Addr f
 using SmbConf = tavrel_test::TavrelTest;
 
 TEST_F(SmbConf, InterfaceEntryHoldsAddressAndPrefixLength) {
-    const struct {
-        std::optional<std::string> address, netmask;  // nullopt: cannot be had
-        const char *prefix;                           // after the address; null: no entry, the address refused
-    } cases[] = {
+    // The address and netmask (nullopt: cannot be had), and the prefix written
+    // after the address (null: no entry, the address refused).
+    using Row = std::tuple<std::optional<std::string>, std::optional<std::string>, const char *>;
+    const Row cases[] = {
         {"10.0.0.5", "255.255.0.0", "/16"}, {"10.0.0.5", "0.0.0.0", "/0"}, {"10.0.0.5", "255.0.255.0", "/24"},
         {"10.0.0.5", "not a mask", "/32"}, {"10.0.0.5", std::nullopt, ""},
         {std::nullopt, "255.255.255.0", nullptr}, {"10.0.0.5\n", "255.255.255.0", nullptr},
@@ -38,18 +38,18 @@ TEST_F(SmbConf, InterfaceEntryHoldsAddressAndPrefixLength) {
         {"10.0.0.5 ", std::nullopt, nullptr}, {"10.0.0.5 10.0.0.6", "255.255.255.0", nullptr},
         {std::string(36, '1'), "255.255.255.0", nullptr},  // longer than any address
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.address) + " " + ::testing::PrintToString(c.netmask));
+    for (const auto &[address, netmask, prefix] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(address) + " " + ::testing::PrintToString(netmask));
         host::log_clear();
-        host::network_set(c.address, c.netmask);
+        host::network_set(address, netmask);
         char text[64] = {};
         FILE *stream = fmemopen(text, sizeof text, "w");
-        const Lines errors = !c.prefix    ? Lines{kNoAddress}
-                             : !c.netmask ? Lines{"setup_default_interface - Failed to get netmask bit count"}
-                                          : Lines{};
+        const Lines errors = !prefix    ? Lines{kNoAddress}
+                             : !netmask ? Lines{"setup_default_interface - Failed to get netmask bit count"}
+                                        : Lines{};
         EXPECT_EQ(setup_default_interface(stream), errors.empty() ? 1 : 0);
         fclose(stream);
-        EXPECT_EQ(text, c.prefix ? "\n\tinterfaces = 10.0.0.5" + std::string(c.prefix) : "");
+        EXPECT_EQ(text, prefix ? "\n\tinterfaces = 10.0.0.5" + std::string(prefix) : "");
         EXPECT_EQ(messages(host::Level::Error), errors);
     }
 }
