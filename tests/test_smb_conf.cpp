@@ -180,10 +180,10 @@ TEST_F(FilingConf, WritesTheFileForEachRequest) {
     for (const auto &r : requests) {
         SCOPED_TRACE(r.file);
         load(filing_settings(r.resolve, r.ntlmv2));
-        std::string server_text = r.server, path_text = r.path;
-        EXPECT_EQ(build_smb_conf_for_filing(server_text.data(), path_text.data()), 0);
+        std::string server = r.server, folder = r.path;
+        EXPECT_EQ(build_smb_conf_for_filing(server.data(), folder.data()), 0);
         EXPECT_EQ(read(kFilingConf), golden("file/" + std::string(r.file) + ".conf"));
-        EXPECT_EQ(path_text.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
+        EXPECT_EQ(folder.find('\\'), std::string::npos);  // the caller's path has slashes afterwards
         EXPECT_EQ(std::ranges::count(log_lines(), r.logged), 1) << r.logged;
         EXPECT_EQ(messages(host::Level::Error),
                   *r.resolve ? Lines{} : Lines{"can  not  get  resolveHostname  from  config  server"});
@@ -261,11 +261,10 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
     for (const auto &r : refusals) {
         SCOPED_TRACE(r.error);
         host::log_clear();
-        std::string server_text = r.server ? r.server : "", path_text = r.path ? r.path : "";
-        EXPECT_EQ(build_smb_conf_for_filing(r.server ? server_text.data() : nullptr, r.path ? path_text.data() : nullptr),
-                  -1);
+        std::string server = r.server ? r.server : "", folder = r.path ? r.path : "";
+        EXPECT_EQ(build_smb_conf_for_filing(r.server ? server.data() : nullptr, r.path ? folder.data() : nullptr), -1);
         EXPECT_EQ(read(kFilingConf), kPrevious);
-        EXPECT_EQ(path_text, r.path ? r.path : "");
+        EXPECT_EQ(folder, r.path ? r.path : "");
         EXPECT_EQ(log_lines(), Lines{"ERROR build_smb_conf_for_filing - " + std::string(r.error)});
     }
     char server[] = "10.1.2.3", folder[] = "scans";
