@@ -3,11 +3,8 @@
 // layout is pinned here for both ABIs the library is built for: the device's
 // 32-bit PowerPC (4-byte pointers, ILP32) and the build machine's x86-64
 // (8-byte pointers, LP64). A reordered, widened or re-signed field fails here.
-
 #include <cstddef>
-#include <cstdint>
 #include <type_traits>
-#include <utility>
 
 #include "tavrel_test.h"
 
@@ -16,62 +13,37 @@ namespace {
 static_assert(sizeof(void *) == 4 || sizeof(void *) == 8, "only ILP32 and LP64 are known here");
 constexpr bool kIlp32 = sizeof(void *) == 4;
 
-// What a field holds: 'p' a pointer (the caller's text), 'i' / 'u' a signed /
-// unsigned code, 'c' characters; 'r' marks the whole record's size.
+// One field as "KIND OFFSET:SIZE": 'p' a pointer (the caller's text), 'i' /
+// 'u' a signed / unsigned code, 'c' characters.
 template <typename T>
-constexpr char kind_of() {
-    return std::is_pointer_v<T> ? 'p' : std::is_array_v<T> ? 'c' : std::is_signed_v<T> ? 'i' : 'u';
+std::string field(std::size_t offset) {
+    const char kind = std::is_pointer_v<T> ? 'p' : std::is_array_v<T> ? 'c' : std::is_signed_v<T> ? 'i' : 'u';
+    return std::string(1, kind) + std::to_string(offset) + ":" + std::to_string(sizeof(T)) + " ";
 }
-
-using At = std::pair<std::size_t, std::size_t>;  // offset, size
-// A field or record as built here (name, actual, actual_kind) and as pinned.
-struct Pin { const char *name; At actual; char actual_kind, kind; At ilp32, lp64; };
-#define FIELD(record, field) \
-    #record "." #field, {offsetof(record, field), sizeof(record::field)}, kind_of<decltype(record::field)>()
-#define RECORD(record) #record, {0, sizeof(record)}, 'r'
+#define FIELD(record, name) field<decltype(record::name)>(offsetof(record, name))
 
 // Sizes include the padding: a caller allocates and copies whole records.
-const Pin kPins[] = {
-    {FIELD(CF_IO_Wireless_Params, ssid), 'p', {0, 4}, {0, 8}},
-    {FIELD(CF_IO_Wireless_Params, sec_mode), 'u', {4, 4}, {8, 4}},
-    {FIELD(CF_IO_Wireless_Params, enc_mode), 'i', {8, 4}, {12, 4}},
-    {FIELD(CF_IO_Wireless_Params, psk), 'p', {12, 4}, {16, 8}},
-    {RECORD(CF_IO_Wireless_Params), 'r', {0, 16}, {0, 24}},
-    {FIELD(CF_IO_WEP_Params, ssid), 'p', {0, 4}, {0, 8}},
-    {FIELD(CF_IO_WEP_Params, sec_mode), 'u', {4, 4}, {8, 4}},
-    {FIELD(CF_IO_WEP_Params, wep_key), 'p', {8, 4}, {16, 8}},
-    {FIELD(CF_IO_WEP_Params, key_is_hex), 'i', {24, 4}, {36, 4}},
-    {RECORD(CF_IO_WEP_Params), 'r', {0, 28}, {0, 40}},
-    {FIELD(CF_IO_8021x_Params, interface), 'i', {0, 4}, {0, 4}},
-    {FIELD(CF_IO_8021x_Params, ssid), 'p', {4, 4}, {8, 8}},
-    {FIELD(CF_IO_8021x_Params, sec_mode), 'u', {8, 4}, {16, 4}},
-    {FIELD(CF_IO_8021x_Params, enc_mode), 'i', {12, 4}, {20, 4}},
-    {FIELD(CF_IO_8021x_Params, eap_type), 'u', {16, 4}, {24, 4}},
-    {FIELD(CF_IO_8021x_Params, user_name), 'p', {20, 4}, {32, 8}},
-    {FIELD(CF_IO_8021x_Params, password), 'p', {24, 4}, {40, 8}},
-    {FIELD(CF_IO_8021x_Params, outer_identity), 'p', {28, 4}, {48, 8}},
-    {FIELD(CF_IO_8021x_Params, ca_cert), 'p', {32, 4}, {56, 8}},
-    {FIELD(CF_IO_8021x_Params, client_cert), 'p', {36, 4}, {64, 8}},
-    {FIELD(CF_IO_8021x_Params, private_key), 'p', {40, 4}, {72, 8}},
-    {FIELD(CF_IO_8021x_Params, private_key_passwd), 'p', {44, 4}, {80, 8}},
-    {RECORD(CF_IO_8021x_Params), 'r', {0, 48}, {0, 88}},
-    // Character arrays and 32-bit integers only: the same on both ABIs.
-    {FIELD(krb_server_settings, realm), 'c', {0, 256}, {0, 256}},
-    {FIELD(krb_server_settings, kdc_hostname), 'c', {256, 256}, {256, 256}},
-    {FIELD(krb_server_settings, kdc_ip_address), 'c', {512, 40}, {512, 40}},
-    {FIELD(krb_server_settings, kdc_port), 'i', {552, 4}, {552, 4}},
-    {FIELD(krb_server_settings, backup_kdc_hostname), 'c', {556, 256}, {556, 256}},
-    {FIELD(krb_server_settings, backup_kdc_ip_address), 'c', {812, 40}, {812, 40}},
-    {FIELD(krb_server_settings, backup_kdc_port), 'i', {852, 4}, {852, 4}},
-    {RECORD(krb_server_settings), 'r', {0, 856}, {0, 856}},
-};
-
 TEST(CallerRecords, FieldsSitAtTheirOffsetsWithTheirWidthsAndTypes) {
-    for (const Pin &pin : kPins) {
-        SCOPED_TRACE(pin.name);
-        EXPECT_EQ(pin.actual, kIlp32 ? pin.ilp32 : pin.lp64);
-        EXPECT_EQ(pin.actual_kind, pin.kind);
-    }
+    using W = CF_IO_Wireless_Params;
+    EXPECT_EQ(FIELD(W, ssid) + FIELD(W, sec_mode) + FIELD(W, enc_mode) + FIELD(W, psk) + std::to_string(sizeof(W)),
+              kIlp32 ? "p0:4 u4:4 i8:4 p12:4 16" : "p0:8 u8:4 i12:4 p16:8 24");
+    using Wep = CF_IO_WEP_Params;
+    EXPECT_EQ(FIELD(Wep, ssid) + FIELD(Wep, sec_mode) + FIELD(Wep, wep_key) + FIELD(Wep, key_is_hex) +
+                  std::to_string(sizeof(Wep)),
+              kIlp32 ? "p0:4 u4:4 p8:4 i24:4 28" : "p0:8 u8:4 p16:8 i36:4 40");
+    using X = CF_IO_8021x_Params;
+    EXPECT_EQ(FIELD(X, interface) + FIELD(X, ssid) + FIELD(X, sec_mode) + FIELD(X, enc_mode) + FIELD(X, eap_type) +
+                  FIELD(X, user_name) + FIELD(X, password) + FIELD(X, outer_identity) + FIELD(X, ca_cert) +
+                  FIELD(X, client_cert) + FIELD(X, private_key) + FIELD(X, private_key_passwd) +
+                  std::to_string(sizeof(X)),
+              kIlp32 ? "i0:4 p4:4 u8:4 i12:4 u16:4 p20:4 p24:4 p28:4 p32:4 p36:4 p40:4 p44:4 48"
+                     : "i0:4 p8:8 u16:4 i20:4 u24:4 p32:8 p40:8 p48:8 p56:8 p64:8 p72:8 p80:8 88");
+    // Character arrays and 32-bit integers only: the same on both ABIs.
+    using K = krb_server_settings;
+    EXPECT_EQ(FIELD(K, realm) + FIELD(K, kdc_hostname) + FIELD(K, kdc_ip_address) + FIELD(K, kdc_port) +
+                  FIELD(K, backup_kdc_hostname) + FIELD(K, backup_kdc_ip_address) + FIELD(K, backup_kdc_port) +
+                  std::to_string(sizeof(K)),
+              "c0:256 c256:256 c512:40 i552:4 c556:256 c812:40 i852:4 856");
 }
 
 }  // namespace
