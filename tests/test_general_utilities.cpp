@@ -19,12 +19,9 @@ using tavrel_test::repeat;
 
 class Helpers : public tavrel_test::TavrelTest {};
 
-TEST_F(Helpers, ReplaceAndUpcaseWorkInPlaceAndIgnoreNull) {
-    char path[] = "\\\\server\\share", realm[] = "corp-2.example";
-    string_replace(path, '\\', '/');
-    upcase(realm);
-    EXPECT_STREQ(path, "//server/share");
-    EXPECT_STREQ(realm, "CORP-2.EXAMPLE");
+// What the text helpers do in place shows in the files the builders write
+// and in the realm the reader gives; a null text is left alone.
+TEST_F(Helpers, NullTextsAreIgnored) {
     string_replace(nullptr, '\\', '/');
     upcase(nullptr);
     write_out_port_value(nullptr, 88);
