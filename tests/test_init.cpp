@@ -7,7 +7,7 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
+using tavrel_test::Lines;
 
 struct InitCase {
     const char *name;
@@ -39,7 +39,7 @@ const Lines kCannot{"ERROR Cannot initialize tavrel Library"};
 INSTANTIATE_TEST_SUITE_P(
     Steps, Init,
     ::testing::Values(
-        InitCase{"NoVariables", [] { unsetenv("DSTORE"), unsetenv("RANGE"); }, "DSTORE variable not found, assuming 512000...\nRANGE variable not found, assuming 100...\nInitializing for network scan\n", 0, {}, {6, 3, 15}},
+        InitCase{"NoVariables", [] { for (const char *name : {"DSTORE", "RANGE"}) unsetenv(name); }, "DSTORE variable not found, assuming 512000...\nRANGE variable not found, assuming 100...\nInitializing for network scan\n", 0, {}, {6, 3, 15}},
         InitCase{"AttachFails", [] { host::ds_set_fail(true); }, "", -1, {"ERROR tavrel_svcMon_init - ds_init() failed.", kCannot[0]}, {}},
         InitCase{"NotifyFails", [] { host::notify_set_fail(true); }, "", -1, {"ERROR tavrel_svcMon_init - Failed on call to sc_notify_init", kCannot[0]}, {}},
         InitCase{"ClassSixFails", [] { host::svcmon_set_init_result(6, 7); }, "Initializing for network scan\n", 0, {"ERROR tavrel_svcMon_init - SvcMon_Init Error: 7"}, {6, 3, 15}},
