@@ -206,41 +206,9 @@ struct Capturing : SambaConfig {
     int fclose(FILE *stream) override { return SambaConfig::fclose(stream) == 0 ? close_result : EOF; }
 };
 
-// The base fopen renders the file in memory and the base fclose puts it in
-// place. A subclass's fwrite gets every entry but the interfaces one; one
-// that brings its own fopen and fclose decides alone, and one that closes
-// with the standard fclose still gets its file, as with a file fopen had opened.
-TEST_F(FilingConf, SubclassesDecideWhereTheTextGoes) {
-    load(filing_settings("true", ""));
-    char server[] = "10.1.2.3", folder[] = "scans\\dept";
-    const std::string written = golden("file/AddressWithBackslashPath.conf");
-    Capturing capturing;
-    EXPECT_EQ(capturing.build_smb_conf_for_filing(server, folder), 0);
-    const std::string interfaces = "\n\tinterfaces = 192.168.1.20/24";
-    EXPECT_EQ(capturing.text, std::string(written).erase(written.find(interfaces), interfaces.size()));
-    EXPECT_EQ(read(kFilingConf), interfaces);
-    EXPECT_EQ(capturing.opened, Lines{path(kFilingConf)});
-    write(kFilingConf, kPrevious);
-    struct Elsewhere : SambaConfig {
-        std::string where;
-        FILE *fopen(const char *, const char *mode) override { return ::fopen(where.c_str(), mode); }
-        int fclose(FILE *stream) override { return ::fclose(stream); }
-    } elsewhere;
-    elsewhere.where = path("/etc/elsewhere.conf");
-    EXPECT_EQ(elsewhere.build_smb_conf_for_filing(server, folder), 0);
-    EXPECT_EQ(read("/etc/elsewhere.conf"), written);
-    EXPECT_EQ(read(kFilingConf), kPrevious);
-    struct StandardClose : SambaConfig {
-        int fclose(FILE *stream) override { return ::fclose(stream); }
-    } standard_close;
-    EXPECT_EQ(standard_close.build_smb_conf_for_filing(server, folder), 0);
-    EXPECT_EQ(read(kFilingConf), written);
-}
-
 // Refused before anything is opened: one error, the previous file and the
-// caller's path as they were. A file that cannot be completed is a failure
-// too (one that cannot be opened is test_output's).
-TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
+// caller's path as they were.
+TEST_F(FilingConf, RefusesFailsAndLetsSubclassesDecideWhereTheTextGoes) {
     const std::string long_server(256, 'n');
     const struct { const char *server, *path, *error; } refusals[] = {
         {nullptr, "s\\d", "No server given"},
@@ -265,7 +233,8 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         EXPECT_EQ(folder, r.path ? r.path : "");
         EXPECT_EQ(log_lines(), Lines{"ERROR build_smb_conf_for_filing - " + std::string(r.error)});
     }
-    char server[] = "10.1.2.3", folder[] = "scans";
+    // A file that cannot be completed is a failure (one that cannot be opened is test_output's).
+    char server[] = "10.1.2.3", folder[] = "scans\\dept";
     Capturing flush_fails, close_fails;
     flush_fails.flush_result = close_fails.close_result = EOF;
     for (const auto &[config, error] : {std::pair{&flush_fails, "build_smb_conf_for_filing - Failed to write /etc/smb.conf.file"},
@@ -274,6 +243,32 @@ TEST_F(FilingConf, RefusalsAndFailuresAreMinusOneWithOneError) {
         EXPECT_EQ(config->build_smb_conf_for_filing(server, folder), -1);
         EXPECT_EQ(messages(host::Level::Error), Lines{error});
     }
+    // The base fopen renders the file in memory and the base fclose puts it in
+    // place. A subclass's fwrite gets every entry but the interfaces one; one
+    // that brings its own fopen and fclose decides alone, and one that closes
+    // with the standard fclose still gets its file, as with a file fopen had opened.
+    const std::string written = golden("file/AddressWithBackslashPath.conf");
+    Capturing capturing;
+    EXPECT_EQ(capturing.build_smb_conf_for_filing(server, folder), 0);
+    const std::string interfaces = "\n\tinterfaces = 192.168.1.20/24";
+    EXPECT_EQ(capturing.text, std::string(written).erase(written.find(interfaces), interfaces.size()));
+    EXPECT_EQ(read(kFilingConf), interfaces);
+    EXPECT_EQ(capturing.opened, Lines{path(kFilingConf)});
+    write(kFilingConf, kPrevious);
+    struct Elsewhere : SambaConfig {
+        std::string where;
+        FILE *fopen(const char *, const char *mode) override { return ::fopen(where.c_str(), mode); }
+        int fclose(FILE *stream) override { return ::fclose(stream); }
+    } elsewhere;
+    elsewhere.where = path("/etc/elsewhere.conf");
+    EXPECT_EQ(elsewhere.build_smb_conf_for_filing(server, folder), 0);
+    EXPECT_EQ(read("/etc/elsewhere.conf"), written);
+    EXPECT_EQ(read(kFilingConf), kPrevious);
+    struct StandardClose : SambaConfig {
+        int fclose(FILE *stream) override { return ::fclose(stream); }
+    } standard_close;
+    EXPECT_EQ(standard_close.build_smb_conf_for_filing(server, folder), 0);
+    EXPECT_EQ(read(kFilingConf), written);
 }
 
 }  // namespace
