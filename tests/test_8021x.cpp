@@ -2,6 +2,8 @@
 // files are tests/data/8021x/<case>.conf, which check_readers also has
 // wpa_supplicant read), and what a failed build logs and leaves behind (the
 // previous file, untouched). No secret a test passes in may reach the log.
+#include <regex>
+
 #include "tavrel_test.h"
 
 namespace {
@@ -96,11 +98,8 @@ TEST_P(File, IsWrittenWholeAndPrivate) {
         EXPECT_TRUE(nowhere_in_log(secret)) << secret;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, File, ::testing::ValuesIn(file_cases()), [](const auto &test) {
-    std::string name = test.param.name;
-    std::replace(name.begin(), name.end(), '-', '_');
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Cases, File, ::testing::ValuesIn(file_cases()),
+                         [](const auto &test) { return std::regex_replace(test.param.name, std::regex("-"), "_"); });
 
 // ---- Failures ----------------------------------------------------------------------------
 
@@ -158,15 +157,14 @@ std::vector<Case> failure_cases() {
 class BuildFailure : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(BuildFailure, KeepsThePreviousFilesAndLogsInOrder) {
-    write(CF_IO_WIRED_CONF_PATH, "previous wired\n", 0644);
-    write(CF_IO_WIRELESS_CONF_PATH, "previous wireless\n", 0644);
+    // Each file holds its own path beforehand.
+    for (const char *path : {CF_IO_WIRED_CONF_PATH, CF_IO_WIRELESS_CONF_PATH}) write(path, path);
     EXPECT_EQ(GetParam().build(), 0u);
-    std::vector<std::string> expected{std::string("LIBENTER ") + GetParam().builder};
-    expected.insert(expected.end(), GetParam().between.begin(), GetParam().between.end());
+    std::vector<std::string> expected = GetParam().between;
+    expected.insert(expected.begin(), std::string("LIBENTER ") + GetParam().builder);
     expected.push_back(std::string("LIBRETURN ") + GetParam().builder);
     EXPECT_EQ(log_lines(), expected);
-    EXPECT_EQ(read(CF_IO_WIRED_CONF_PATH), "previous wired\n");
-    EXPECT_EQ(read(CF_IO_WIRELESS_CONF_PATH), "previous wireless\n");
+    for (const char *path : {CF_IO_WIRED_CONF_PATH, CF_IO_WIRELESS_CONF_PATH}) EXPECT_EQ(read(path), path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BuildFailure, ::testing::ValuesIn(failure_cases()),

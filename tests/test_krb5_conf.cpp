@@ -10,8 +10,6 @@
 
 namespace {
 
-using host::Level;
-
 // Every case starts from these files, to show what a failure leaves behind.
 constexpr const char *kFixed[] = {"/etc/krb5.conf", "/usr/heimdal/etc/krb5.conf"};
 constexpr char kPrevious[] = "# previous\n", kNoName[] = "\n", kRealm[] = "CORP.EXAMPLE";
@@ -30,8 +28,6 @@ std::string service(const std::string &realm, const std::string &kdc, const std:
            "\"\nbackup_kdc_port = " + std::to_string(backup_port) + "\n";
 }
 const std::string kCorp = service(kRealm, "", "192.0.2.7");
-const std::string kOrg = service("EXAMPLE.ORG", "", "192.0.2.20");
-const std::string kBackupHostUnreadable = "[attributes]\n35 = { error = 5 }\n";
 // As long as a realm buffer holds.
 const std::string kLabel(63, 'R'), kLongestRealm = kLabel + "." + kLabel + "." + kLabel + "." + kLabel;
 
@@ -95,7 +91,8 @@ const std::vector<Case> kCases = {
     // first usable one gives the default realm), or a backup its primary KDC alone.
     {"StoredTextsThatWouldBreakTheFileAreLeftOut",
      service("CORP}.EXAMPLE", "", "192.0.2.7") + service("TWO.EXAMPLE", "kdc\\n[realms]", "") +
-         service("THREE.EXAMPLE", "", "192.0.2.7\\\"") + service("FOUR.EXAMPLE", "", "192.0.2.7", "192.0.2.8}") + kOrg,
+         service("THREE.EXAMPLE", "", "192.0.2.7\\\"") + service("FOUR.EXAMPLE", "", "192.0.2.7", "192.0.2.8}") +
+         service("EXAMPLE.ORG", "", "192.0.2.20"),
      F::written, "TWO.EXAMPLE",
      {"Realm [1] is not set in datastore", "Could not retrieve hostname for service ID [2]",
       "Could not retrieve IP address for service ID [3]", "Could not retrieve backup IP address for service ID [4]"}},
@@ -120,7 +117,7 @@ const std::vector<Case> kCases = {
      kNoName, {}, [] { return with_service("corp.example", 2); }},
     {"RecordLongestRealm", kCorp, F::written, kNoName, {}, [] { return spoilt(0, kLongestRealm.c_str()); }},
     {"ServiceLongestRealm", kCorp, F::written, kNoName, {}, [] { return with_service(kLongestRealm.c_str(), 1); }},
-    {"ServiceUnusableRemovesFile", kCorp + kBackupHostUnreadable, F::removed, kNoName,
+    {"ServiceUnusableRemovesFile", kCorp + "[attributes]\n35 = { error = 5 }\n", F::removed, kNoName,
      {"Server Settings [1] are unusable"}, [] { return with_service(kRealm, 1); }},
     {"Cac", "", F::written, nullptr, {}, [] { return cac("corp.example", "dc1.corp.example"); }},
     {"CacIpv6KdcPort0AnyNonZeroWin2k", "", F::written, nullptr, {},
@@ -155,7 +152,7 @@ using Krb5Builders = tavrel_test::TavrelTest;
 TEST_F(Krb5Builders, RefusesCallerTextsThatWouldBreakAFile) {
     const auto refused = [&](int result, const std::string &names) {
         EXPECT_EQ(result, 0);
-        const auto errors = messages(Level::Error);
+        const auto errors = messages(host::Level::Error);
         EXPECT_TRUE(errors.size() == 1 && errors[0].find(names) != names.npos) << ::testing::PrintToString(errors);
         host::log_clear();
     };
