@@ -31,7 +31,23 @@ Build enterprise(std::function<void(CF_IO_8021x_Params &)> change, uint32_t meth
     };
 }
 
-// ---- Files written whole ------------------------------------------------------------------
+// ---- What failures log -------------------------------------------------------------------
+
+constexpr char kOpen[] = "cf_build_wireless_nosecurity_8021x_conf_for_authentication";
+constexpr char kWep[] = "cf_build_wireless_wep_8021x_conf_for_authentication";
+constexpr char kPersonal[] = "cf_build_wireless_personal_8021x_conf_for_authentication";
+constexpr char kEnterprise[] = "cf_build_enterprise_8021x_conf_for_authentication";
+
+const std::string kUser = "DEBUG Username for 802.1x is [alice]";
+
+// An identity line of 1999 characters: one more than wpa_supplicant reads.
+const std::string kLongName(1984, 'n');
+
+std::string refusal(const char *key, const char *what) {
+    return std::string("WARN Value for [") + key + "] " + what + "; not written to config file";
+}
+
+// ---- Cases -------------------------------------------------------------------------------
 
 // A build that writes the expected file tests/data/8021x/<name>.conf ("wired-..." for the
 // wired one), or one that fails with the records its builder logs between its trace lines.
@@ -43,7 +59,7 @@ struct Case {
 };
 void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
-std::vector<Case> file_cases() {
+std::vector<Case> cases() {
     std::vector<Case> cases{
         {"open", [] { return open_net({"office", 0, 0, nullptr}); }},
         {"open-no-ssid", [] { return open_net({nullptr, 2, 0, nullptr}); }},
@@ -82,45 +98,10 @@ std::vector<Case> file_cases() {
             cases.push_back({name, [=] { return dot1x(full(iface, code)); }});
             cases.push_back({name + "-bare", [=] { return dot1x(bare); }});
         }
-    return cases;
-}
-
-class File : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Case> {};
-
-TEST_P(File, IsWrittenWholeAndPrivate) {
-    const std::string path = GetParam().name.starts_with("wired") ? CF_IO_WIRED_CONF_PATH : CF_IO_WIRELESS_CONF_PATH;
-    write(path, "previous\n", 0644);
-    EXPECT_EQ(GetParam().build(), 1u);
-    EXPECT_EQ(read(path), tavrel_test::source_text("tests/data/8021x/" + GetParam().name + ".conf"));
-    EXPECT_EQ(mode_of(path), 0600u);
-    // No secret reaches the log (a failure's whole log is its case's).
-    for (const char *secret : {"secret", "wep-k", "0123456789", "ab\"cd", "#a\"b\"c#d\"efg"})
-        EXPECT_TRUE(nowhere_in_log(secret)) << secret;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, File, ::testing::ValuesIn(file_cases()),
-                         [](const auto &test) { return std::regex_replace(test.param.name, std::regex("-"), "_"); });
-
-// ---- Failures ----------------------------------------------------------------------------
-
-constexpr char kOpen[] = "cf_build_wireless_nosecurity_8021x_conf_for_authentication";
-constexpr char kWep[] = "cf_build_wireless_wep_8021x_conf_for_authentication";
-constexpr char kPersonal[] = "cf_build_wireless_personal_8021x_conf_for_authentication";
-constexpr char kEnterprise[] = "cf_build_enterprise_8021x_conf_for_authentication";
-
-const std::string kUser = "DEBUG Username for 802.1x is [alice]";
-
-// An identity line of 1999 characters: one more than wpa_supplicant reads.
-const std::string kLongName(1984, 'n');
-
-std::string refusal(const char *key, const char *what) {
-    return std::string("WARN Value for [") + key + "] " + what + "; not written to config file";
-}
-
-std::vector<Case> failure_cases() {
+    // Failures: the previous files stay untouched.
     const std::string psk = "ERROR Cannot write out PSK [(hidden)]", wep_key = "ERROR Cannot write out SecType [(hidden)]";
     const std::string passphrase = refusal("psk", "is not 8 to 63 printable ASCII characters");
-    std::vector<Case> cases{
+    cases.insert(cases.end(), {
         {"WithoutRecord", [] { return cf_build_enterprise_8021x_conf_for_authentication(nullptr); }, kEnterprise, {"ERROR Config params are not set"}},
         {"SecurityMode6", [] { return open_net({"office", 6, 0, nullptr}); }, kOpen, {"WARN Unknown Wireless SecMode 6", "ERROR Cannot write out SecType [6]"}},
         {"Encryption4", [] { return personal({"office", 3, 4, "psk-secret-9"}); }, kPersonal, {"WARN Unknown Wireless Encryption Mode 4", "ERROR Cannot write out EncType [4]"}},
@@ -142,7 +123,7 @@ std::vector<Case> failure_cases() {
         {"Psk64NotHex", [] { return personal({"office", 3, 1, (std::string(63, 'a') + "g").c_str()}); }, kPersonal, {passphrase, psk}},
         {"WepText6", [] { return wep("abcdef", 0); }, kWep, {refusal("wep_key0", "is not 5, 13 or 16 characters"), wep_key}},
         {"WepText17", [] { return wep(std::string(17, 'w').c_str(), 0); }, kWep, {refusal("wep_key0", "is not 5, 13 or 16 characters"), wep_key}},
-        {"WepHex11", [] { return wep("01234567890", 1); }, kWep, {refusal("wep_key0", "is not 10, 26 or 32 hex digits"), wep_key}}};
+        {"WepHex11", [] { return wep("01234567890", 1); }, kWep, {refusal("wep_key0", "is not 10, 26 or 32 hex digits"), wep_key}}});
     for (const int32_t code : {8, 9, -1})  // 9 on the wireless interface
         cases.push_back({code < 0 ? "EapCodeMinus1" : "EapCode" + std::to_string(code),
                          [code] { return dot1x(full(code == 9, code)); }, kEnterprise,
@@ -154,20 +135,30 @@ std::vector<Case> failure_cases() {
     return cases;
 }
 
-class BuildFailure : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Case> {};
+class Supplicant : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<Case> {};
 
-TEST_P(BuildFailure, KeepsThePreviousFilesAndLogsInOrder) {
-    // Each file holds its own path beforehand.
+// Each file holds its own path beforehand. No secret reaches the log (a
+// failure's whole log is its case's).
+TEST_P(Supplicant, WritesTheFileWholeAndPrivateOrKeepsThePreviousFilesAndLogsInOrder) {
+    const Case &c = GetParam();
     for (const char *path : {CF_IO_WIRED_CONF_PATH, CF_IO_WIRELESS_CONF_PATH}) write(path, path);
-    EXPECT_EQ(GetParam().build(), 0u);
-    std::vector<std::string> expected = GetParam().between;
-    expected.insert(expected.begin(), std::string("LIBENTER ") + GetParam().builder);
-    expected.push_back(std::string("LIBRETURN ") + GetParam().builder);
+    EXPECT_EQ(c.build(), c.builder ? 0u : 1u);
+    for (const char *secret : {"secret", "wep-k", "0123456789", "ab\"cd", "#a\"b\"c#d\"efg"})
+        EXPECT_TRUE(nowhere_in_log(secret)) << secret;
+    if (!c.builder) {
+        const std::string path = c.name.starts_with("wired") ? CF_IO_WIRED_CONF_PATH : CF_IO_WIRELESS_CONF_PATH;
+        EXPECT_EQ(read(path), tavrel_test::source_text("tests/data/8021x/" + c.name + ".conf"));
+        EXPECT_EQ(mode_of(path), 0600u);
+        return;
+    }
+    std::vector<std::string> expected = c.between;
+    expected.insert(expected.begin(), std::string("LIBENTER ") + c.builder);
+    expected.push_back(std::string("LIBRETURN ") + c.builder);
     EXPECT_EQ(log_lines(), expected);
     for (const char *path : {CF_IO_WIRED_CONF_PATH, CF_IO_WIRELESS_CONF_PATH}) EXPECT_EQ(read(path), path);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, BuildFailure, ::testing::ValuesIn(failure_cases()),
-                         [](const auto &test) { return test.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, Supplicant, ::testing::ValuesIn(cases()),
+                         [](const auto &test) { return std::regex_replace(test.param.name, std::regex("-"), "_"); });
 
 }  // namespace
