@@ -121,16 +121,13 @@ TEST_F(Tool, HandoffShowsTheStateAfterwardsAndRefusedStateIsASettingsError) {
 // ---- --dry-run ----------------------------------------------------------------
 
 // The files under dir with their contents, and with files_only unset its
-// directories too.
+// directories too (with no contents).
 std::map<std::string, std::string> tree(const std::string &dir, bool files_only = false) {
     std::map<std::string, std::string> entries;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(dir, error); !error && it != fs::end(it); it.increment(error)) {
-        if (it->is_regular_file())
-            entries[it->path().string().substr(dir.size())] =
-                (std::ostringstream() << std::ifstream(it->path(), std::ios::binary).rdbuf()).str();
-        else if (!files_only)
-            entries[it->path().string().substr(dir.size())] = "(directory)";
+    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(dir)) {
+        std::ifstream file(entry.path(), std::ios::binary);
+        if (entry.is_regular_file() || !files_only)
+            entries[entry.path().string().substr(dir.size())] = (std::ostringstream() << file.rdbuf()).str();
     }
     return entries;
 }
