@@ -58,31 +58,22 @@ TEST_P(Testparm, ReadsEveryEntryAsWritten) {
     EXPECT_EQ(parsed, entries);
 }
 
+// "auth/Name.conf" -> "auth_Name"
 INSTANTIATE_TEST_SUITE_P(Expected, Testparm, ::testing::ValuesIn(tavrel_test::files_in("tests/data/smb", ".conf")),
-                         [](const auto &test) {
-                             std::string name = test.param;  // "auth/Name.conf" -> "auth_Name"
-                             name[4] = '_';
-                             name.resize(name.size() - 5);
-                             return name;
-                         });
+                         [](auto &p) { return p.param.substr(0, 4) + "_" + p.param.substr(5, p.param.size() - 10); });
 
 // ---- verify_krb5_conf ----------------------------------------------------------
 
 // What the checker may say about our files, and why that is no fault of theirs.
-struct Tolerated {
-    std::regex line;
-    bool smart_card_only;
-};
+struct Tolerated { std::regex line; bool smart_card_only; };
 const Tolerated kTolerated[] = {
     // The test host names do not resolve on this machine.
-    {std::regex(R"(verify_krb5_conf: /realms/[^/]+/(kdc|admin_server): )"
-                R"((Name or service not known|Temporary failure in name resolution|)"
-                R"(No address associated with hostname|Non-recoverable failure in name resolution) \([^()]+\))"),
-     false},
+    {std::regex(R"(verify_krb5_conf: /realms/[^/]+/(kdc|admin_server): (Name or service not known|)"
+                R"(Temporary failure in name resolution|No address associated with hostname|)"
+                R"(Non-recoverable failure in name resolution) \([^()]+\))"), false},
     // Its own host check does not know the [address]:port form that Heimdal's library reads.
     {std::regex(R"(verify_krb5_conf: /realms/[^/]+/(kdc|admin_server): failed to parse port number in )"
-                R"(\[[0-9A-Fa-f:.]+\](:[0-9]+)?)"),
-     false},
+                R"(\[[0-9A-Fa-f:.]+\](:[0-9]+)?)"), false},
     // The smart-card file must carry this section as the device's PKINIT log-in reads it.
     {std::regex(R"(verify_krb5_conf: /default_realm: unknown entry)"), true},
 };
@@ -172,21 +163,18 @@ bool network_taken(const std::string &out) {
            out.find("Priority group 0") != std::string::npos;
 }
 
-// The network of every expected file is taken; none of what the builders
-// refuse would have been, as it would have been written (tests/data/8021x-refused).
-TEST(WpaSupplicant, TakesEveryExpectedNetworkAndNoneOfTheRefused) {
+// The network of every expected file is taken, with the caller's bytes where
+// listed above; none of what the builders refuse would have been, as it would
+// have been written (tests/data/8021x-refused).
+TEST(WpaSupplicant, TakesEveryExpectedNetworkWithTheCallersBytesAndNoneOfTheRefused) {
     for (const auto &[dir, taken] : {std::pair{"tests/data/8021x/", true}, {"tests/data/8021x-refused/", false}})
         for (const std::string &file : tavrel_test::files_in(dir, ".conf")) {
             const std::string out = wpa_supplicant_on(tavrel_test::source_path(dir + file));
             EXPECT_EQ(network_taken(out), taken) << dir << file << "\n" << out;
+            if (!taken || !kCallersBytes.contains(file)) continue;
+            for (const auto &[name, bytes] : kCallersBytes.at(file))
+                EXPECT_EQ(reported(out, name), bytes) << file << " " << name;
         }
-}
-
-TEST(WpaSupplicant, ReadsBackTheCallersBytes) {
-    for (const auto &[file, values] : kCallersBytes) {
-        const std::string out = wpa_supplicant_on(tavrel_test::source_path("tests/data/8021x/" + file));
-        for (const auto &[name, bytes] : values) EXPECT_EQ(reported(out, name), bytes) << file << " " << name;
-    }
 }
 
 }  // namespace

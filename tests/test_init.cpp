@@ -36,9 +36,7 @@ TEST_P(Init, StderrResultLogAndRegistrations) {
 
 const Lines kCannot{"ERROR Cannot initialize tavrel Library"};
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, Init,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Steps, Init, ::testing::Values(
         InitCase{"NoVariables", [] { for (const char *name : {"DSTORE", "RANGE"}) unsetenv(name); }, "DSTORE variable not found, assuming 512000...\nRANGE variable not found, assuming 100...\nInitializing for network scan\n", 0, {}, {6, 3, 15}},
         InitCase{"AttachFails", [] { host::ds_set_fail(true); }, "", -1, {"ERROR tavrel_svcMon_init - ds_init() failed.", kCannot[0]}, {}},
         InitCase{"NotifyFails", [] { host::notify_set_fail(true); }, "", -1, {"ERROR tavrel_svcMon_init - Failed on call to sc_notify_init", kCannot[0]}, {}},

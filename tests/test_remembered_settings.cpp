@@ -53,9 +53,7 @@ TEST_P(Set, StoresOrRefusesAndKeepsTheField) {
 
 // The current domain and realm share their setters' checks with the new ones;
 // the names and the hosts, and the addresses, of both records share theirs.
-INSTANTIATE_TEST_SUITE_P(
-    Fields, Set,
-    ::testing::ValuesIn(std::vector<SetCase>{
+INSTANTIATE_TEST_SUITE_P(Fields, Set, ::testing::ValuesIn(std::vector<SetCase>{
         {"NewDomain255", {sm_set_new_domain_name, sm_get_new_domain_name}, repeat(255), 1, repeat(255)},
         {"NewDomain256", {sm_set_new_domain_name, sm_get_new_domain_name}, repeat(256), 0, kPrior, "domain name " + repeat(256) + " exceeds the maximum length of 256"},
         {"NewDomainEmpty", {sm_set_new_domain_name, sm_get_new_domain_name}, "", 1, "\n"},
