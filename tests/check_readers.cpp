@@ -9,7 +9,6 @@
 // what the builders write wpa_supplicant reads, and what they refuse it
 // would have refused too.
 #include <regex>
-#include <span>
 
 #include "tavrel_test.h"
 
@@ -21,19 +20,13 @@ namespace {
 // A line testparm refuses outright stops it from reading further, so such a
 // line is taken out before the file is handed over; the others stay, and
 // only their notices are allowed.
-constexpr std::string_view kRefusedLines[] = {"\tsecurity = server"};
-constexpr std::string_view kAllowedNotices[] = {
-    "Unknown parameter encountered: \"display charset\"",
-    "Ignoring unknown parameter \"display charset\"",
-    "WARNING: The \"client ntlmv2 auth\" option is deprecated",
-};
+constexpr std::string_view kRefusedLine = "\tsecurity = server";
+const std::regex kAllowedNotices(R"(Unknown parameter encountered: "display charset"|)"
+                                 R"(Ignoring unknown parameter "display charset"|)"
+                                 R"(WARNING: The "client ntlmv2 auth" option is deprecated)");
 // Words with which testparm reports what it could not take.
-constexpr std::string_view kComplaints[] = {"Unknown", "Ignoring", "WARNING", "Error", "invalid"};
+const std::regex kComplaints("Unknown|Ignoring|WARNING|Error|invalid");
 constexpr std::string_view kParsed = "doing parameter ";
-
-bool mentions_any(std::string_view line, std::span<const std::string_view> words) {
-    return std::ranges::any_of(words, [&](std::string_view w) { return line.find(w) != line.npos; });
-}
 
 class Testparm : public tavrel_test::TavrelTest, public ::testing::WithParamInterface<std::string> {};
 
@@ -41,7 +34,7 @@ TEST_P(Testparm, ReadsEveryEntryAsWritten) {
     std::string handed_over;
     std::vector<std::string> entries;  // "name = value", as written after the tab
     for (const std::string &line : tavrel_test::lines_of(tavrel_test::source_text("tests/data/smb/" + GetParam()))) {
-        if (std::ranges::find(kRefusedLines, line) != std::end(kRefusedLines)) continue;
+        if (line == kRefusedLine) continue;
         handed_over += line + "\n";
         if (line.starts_with('\t')) entries.push_back(line.substr(1));
     }
@@ -51,7 +44,7 @@ TEST_P(Testparm, ReadsEveryEntryAsWritten) {
     std::vector<std::string> parsed;
     for (const std::string &line : tavrel_test::lines_of(run.err)) {
         if (line.starts_with(kParsed)) parsed.push_back(line.substr(kParsed.size()));
-        EXPECT_FALSE(mentions_any(line, kComplaints) && !mentions_any(line, kAllowedNotices)) << line;
+        EXPECT_FALSE(std::regex_search(line, kComplaints) && !std::regex_search(line, kAllowedNotices)) << line;
     }
     // A line testparm could not parse, or one a trailing backslash joined to
     // the next, shows up as a difference here.
