@@ -74,13 +74,12 @@ const Tolerated kTolerated[] = {
 // The checker's lines about a file that the list above does not tolerate.
 std::vector<std::string> complaints(const std::string &file, bool smart_card) {
     const tavrel_test::ToolRun run = tavrel_test::run_program({"verify_krb5_conf", file});
-    std::vector<std::string> left;
-    for (const std::string &line : tavrel_test::lines_of(run.out + run.err)) {
-        const bool ok = std::ranges::any_of(kTolerated, [&](const Tolerated &t) {
+    tavrel_test::Lines left = tavrel_test::lines_of(run.out + run.err);
+    std::erase_if(left, [&](const std::string &line) {
+        return std::ranges::any_of(kTolerated, [&](const Tolerated &t) {
             return (smart_card || !t.smart_card_only) && std::regex_match(line, t.line);
         });
-        if (!ok) left.push_back(line);
-    }
+    });
     return left;
 }
 
