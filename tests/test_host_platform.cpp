@@ -59,8 +59,7 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "long.example"), "0") << "not IPv4";
     EXPECT_EQ(resolve(get_ip_from_hostname, "localhost"), "0") << "not listed";
     load("[network]\nnetmask = \"255.255.255.0\"\n");
-    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS) + " | " + network(CN_PM_INDEX_NETMASK), "0 | 1 255.255.255.0")
-        << "address left out";
+    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS) + " | " + network(CN_PM_INDEX_NETMASK), "0 | 1 255.255.255.0") << "no address";
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "192.0.2.9"), "1 192.0.2.9") << "the machine's resolver";
 }
 
