@@ -141,13 +141,7 @@ const std::map<std::string, std::map<std::string, std::string>> kCallersBytes{
      {{"ssid", "caf\xc3\xa9#1"}, {"identity", "\""}, {"password", "pw\"secret#\xc3\xa9"}, {"ca_cert", "/c/ca#1"}}},
 };
 
-// What wpa_supplicant says of a file. Parsing stops once the configuration
-// is read: the interface does not exist.
-std::string wpa_supplicant_on(const std::string &file) {
-    const auto run =
-        tavrel_test::run_program({"wpa_supplicant", "-dd", "-K", "-D", "wired", "-i", "tavrel-none0", "-c", file});
-    return run.out + run.err;
-}
+// Whether wpa_supplicant took the network of a file, by what it says of it.
 bool network_taken(const std::string &out) {
     return out.find("Reading configuration file") != std::string::npos &&
            out.find("Failed to read or parse configuration") == std::string::npos &&
@@ -161,7 +155,10 @@ bool network_taken(const std::string &out) {
 TEST(WpaSupplicant, TakesEveryExpectedNetworkWithTheCallersBytesAndNoneOfTheRefused) {
     for (const auto &[dir, taken] : {std::pair{"tests/data/8021x/", true}, {"tests/data/8021x-refused/", false}})
         for (const std::string &file : tavrel_test::files_in(dir, ".conf")) {
-            const std::string out = wpa_supplicant_on(tavrel_test::source_path(dir + file));
+            // Parsing stops once the configuration is read: the interface does not exist.
+            const auto run = tavrel_test::run_program({"wpa_supplicant", "-dd", "-K", "-D", "wired", "-i",
+                                                       "tavrel-none0", "-c", tavrel_test::source_path(dir + file)});
+            const std::string out = run.out + run.err;
             EXPECT_EQ(network_taken(out), taken) << dir << file << "\n" << out;
             if (!taken || !kCallersBytes.contains(file)) continue;
             for (const auto &[name, bytes] : kCallersBytes.at(file))
