@@ -20,14 +20,12 @@ using tavrel_test::repeat;
 class Helpers : public tavrel_test::TavrelTest {};
 
 // What the text helpers do in place shows in the files the builders write
-// and in the realm the reader gives; a null text is left alone.
-TEST_F(Helpers, NullTextsAreIgnored) {
+// and in the realm the reader gives; a null text is left alone. The
+// deprecated calls only log.
+TEST_F(Helpers, NullTextsAreIgnoredAndDeprecatedCallsOnlyLog) {
     string_replace(nullptr, '\\', '/');
     upcase(nullptr);
     write_out_port_value(nullptr, 88);
-}
-
-TEST_F(Helpers, DeprecatedCallsOnlyLog) {
     set_config_update_needed();
     EXPECT_EQ(config_update_needed(), 1);
     const std::string deprecated = " is Depreciated, do not use it!!";
@@ -89,9 +87,7 @@ int protocol(char *out, int32_t id) {
     return result;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Readers, Read,
-    ::testing::ValuesIn(std::vector<ReadCase>{
+INSTANTIATE_TEST_SUITE_P(Readers, Read, ::testing::ValuesIn(std::vector<ReadCase>{
         {"Protocol", protocol, 259, integer, "", 4, 1, "4", "LIBINFO get_filingProtocol_from_dstore - Filing Protocol for (259) is (4)"},
         {"RealmEmpty", get_realm_from_dstore, 36, text, "", 0, 1, ""},
         {"RealmTwo", get_realm_from_dstore, 36, text, "ab", 0, 0, kUntouched, "ERROR get_realm_from_dstore - Realm is syntactically incorrect"},
@@ -167,9 +163,7 @@ TEST_P(Handoff, ResultNewNameAndOffset) {
                   lines.back() == "LIBRETURN handle_kerberos_info_from_caller", c.kerberos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, Handoff,
-    ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Requests, Handoff, ::testing::Values(
         HandoffCase{"CurrentDomainOtherCase", false, "alice\ncorp", 1, "", {}, 0},
         HandoffCase{"CurrentRealmOtherCase", true, "alice\ncorp.example", 1, "", {}, 0},
         HandoffCase{"Exactly774Bytes", false, "alice\nHOME\n" + repeat(763, '\n'), 1, "HOME", {}, 0},
@@ -183,10 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
         HandoffCase{"OneCharacterRealm", true, "alice\nC", 1, "\n", {"FORCEINFO Could not get the default realm for Kerberos"}, 0}),
     [](const auto &p) { return std::string(p.param.name); });
 
-class HandoffDescriptor : public tavrel_test::TavrelTest {};
-
 // Both hand-offs share the checks of the descriptor; each protocol names itself.
-TEST_F(HandoffDescriptor, NegativeClosedOrUnseekableIsRefused) {
+// Descriptor 0 is a descriptor like any other (a service may have closed its
+// standard input).
+TEST_F(Helpers, HandoffRefusesANegativeClosedOrUnseekableDescriptorAndReadsZero) {
     int ends[2];  // a pipe holds a whole request but cannot be rewound
     ASSERT_EQ(pipe(ends), 0);
     ASSERT_EQ(::write(ends[1], "alice\nCORP\n", 11), 11);
@@ -200,10 +194,6 @@ TEST_F(HandoffDescriptor, NegativeClosedOrUnseekableIsRefused) {
     EXPECT_EQ(messages(host::Level::Warn), (Lines{"bad FD retrieved from IPC message for SMB",
                                                   "bad FD retrieved from IPC message for Kerberos",
                                                   "A problem occurred while reseting the FD for SMB"}));
-}
-
-// Descriptor 0 is a descriptor like any other (a service may have closed its standard input).
-TEST_F(HandoffDescriptor, ZeroIsRead) {
     const int saved = dup(0);
     const int fd = memfd_create("request", 0);
     ASSERT_EQ(::write(fd, "alice\nHOME\n", 11), 11);

@@ -27,9 +27,7 @@ std::string network(uint32_t index, uint32_t group = CN_PM_GROUP_INTERFACE) {
     const int answer = cn_get_pm_cfg_by_index(group, index, &record);
     // Appended, not `" " + std::string(...)`: that trips GCC 12's false
     // -Wrestrict in libstdc++ when optimised.
-    std::string out = std::to_string(answer);
-    if (answer) out.append(" ").append(reinterpret_cast<const char *>(&record) + 4);
-    return out;
+    return answer ? std::to_string(answer).append(" ").append(reinterpret_cast<const char *>(&record) + 4) : "0";
 }
 
 // The answer, then the address written; fails the test on a write past 46 bytes.
@@ -37,9 +35,7 @@ std::string resolve(int (*lookup)(const char *, char *), const char *name) {
     std::string buffer(IPU_MAX_ADDRESS_TEXT + 2, '#');
     const int answer = lookup(name, buffer.data());
     EXPECT_EQ(buffer.back(), '#') << "wrote past 46 bytes for " << name;
-    std::string out = std::to_string(answer);
-    if (answer) out.append(" ").append(buffer.c_str());
-    return out;
+    return answer ? std::to_string(answer).append(" ").append(buffer.c_str()) : "0";
 }
 
 TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
@@ -63,8 +59,7 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "long.example"), "0") << "not IPv4";
     EXPECT_EQ(resolve(get_ip_from_hostname, "localhost"), "0") << "not listed";
     load("[network]\nnetmask = \"255.255.255.0\"\n");
-    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS) + " | " + network(CN_PM_INDEX_NETMASK), "0 | 1 255.255.255.0")
-        << "address left out";
+    EXPECT_EQ(network(CN_PM_INDEX_ADDRESS) + " | " + network(CN_PM_INDEX_NETMASK), "0 | 1 255.255.255.0") << "no address";
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "192.0.2.9"), "1 192.0.2.9") << "the machine's resolver";
 }
 

@@ -69,17 +69,21 @@ TEST_F(Lookups, FilingPortOfEveryServiceAndSmbProtocol) {
     EXPECT_EQ(is_this_service_for_SMB(3), 0);  // unreadable
 }
 
-TEST_F(Lookups, SmbSearchesAreCaseBlindAndNameUnreadableRowsByIndex) {
-    // Bad names find nothing, without reading.
+TEST_F(Lookups, SearchesAreCaseBlindAndNameUnreadableRowsByIndex) {
+    // Bad names find nothing, without reading; a realm is refused with a blank
+    // or a character krb5.conf gives a meaning.
     for (const char *bad : {static_cast<const char *>(nullptr), "", "\n"}) {
         EXPECT_EQ(sm_get_smb_auth_service_from_domain_name(bad), 0);
         EXPECT_EQ(get_filing_service_index_from_server_name(bad), 0);
         EXPECT_EQ(get_filing_service_index_from_servername_and_sharename(bad, "s"), 0);
+        EXPECT_EQ(sm_get_krb_auth_service_from_realm_name(bad), 0);
     }
+    for (const char *bad : {"bad realm", "CORP}.EXAMPLE"}) EXPECT_EQ(sm_get_krb_auth_service_from_realm_name(bad), 0);
     EXPECT_TRUE(host::svcmon_requests().empty());
     EXPECT_TRUE(logged(Level::ForceInfo, "A bad Domain [(null)] was used to determine which SMB service to use"));
     EXPECT_TRUE(logged(Level::ForceInfo, "A bad server name [\n] was used to determine which SMB service to use"));
-    EXPECT_EQ(messages(Level::ForceInfo).size(), 9u);
+    EXPECT_TRUE(logged(Level::ForceInfo, "A bad realm [] was used to determine which Kerberos service to use"));
+    EXPECT_EQ(messages(Level::ForceInfo).size(), 14u);
     // Every service by its domain; unreadable service 2 is named by its row.
     for (int service = 1; service <= 9; ++service) {
         host::svcmon_set_text(kDomainAttrs[service - 1], "Dom" + std::to_string(service));
@@ -108,16 +112,7 @@ TEST_F(Lookups, SmbSearchesAreCaseBlindAndNameUnreadableRowsByIndex) {
     EXPECT_EQ(messages(Level::ForceInfo), (Lines{"No volume used to compare with server name for index 2",
                                                  "No volume used to compare with server name for index 3",
                                                  "No volume used to compare with server name for index 5"}));
-}
-
-// A rejected realm reads nothing. Then: service 1 unreadable, 3 empty, 4 and
-// 6 hold the same realm.
-TEST_F(Lookups, KrbRealmSearchFindsTheFirstServiceHoldingTheRealmIgnoringCase) {
-    for (const char *bad : {static_cast<const char *>(nullptr), "", "\n", "bad realm", "CORP}.EXAMPLE"})
-        EXPECT_EQ(sm_get_krb_auth_service_from_realm_name(bad), 0) << bad;
-    EXPECT_TRUE(host::svcmon_requests().empty());
-    EXPECT_EQ(messages(Level::ForceInfo).size(), 5u);
-    EXPECT_TRUE(logged(Level::ForceInfo, "A bad realm [] was used to determine which Kerberos service to use"));
+    // Kerberos: service 1 unreadable, 3 empty, 4 and 6 hold the same realm.
     load("[attributes]\n36 = { error = 5 }\n41 = \"TWO.EXAMPLE\"\n46 = \"\"\n51 = \"CORP.EXAMPLE\"\n61 = \"CORP.EXAMPLE\"\n");
     EXPECT_EQ(sm_get_krb_auth_service_from_realm_name("corp.example"), 4);
     EXPECT_TRUE(logged(Level::Warn, "Could not retrieve realm [0] from datastore for KRB"));

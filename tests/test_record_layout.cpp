@@ -27,9 +27,8 @@ TEST(CallerRecords, FieldsSitAtTheirOffsetsWithTheirWidthsAndTypes) {
     using W = CF_IO_Wireless_Params;
     EXPECT_EQ(FIELD(W, ssid) + FIELD(W, sec_mode) + FIELD(W, enc_mode) + FIELD(W, psk) + std::to_string(sizeof(W)),
               kIlp32 ? "p0:4 u4:4 i8:4 p12:4 16" : "p0:8 u8:4 i12:4 p16:8 24");
-    using Wep = CF_IO_WEP_Params;
-    EXPECT_EQ(FIELD(Wep, ssid) + FIELD(Wep, sec_mode) + FIELD(Wep, wep_key) + FIELD(Wep, key_is_hex) +
-                  std::to_string(sizeof(Wep)),
+    using P = CF_IO_WEP_Params;
+    EXPECT_EQ(FIELD(P, ssid) + FIELD(P, sec_mode) + FIELD(P, wep_key) + FIELD(P, key_is_hex) + std::to_string(sizeof(P)),
               kIlp32 ? "p0:4 u4:4 p8:4 i24:4 28" : "p0:8 u8:4 p16:8 i36:4 40");
     using X = CF_IO_8021x_Params;
     EXPECT_EQ(FIELD(X, interface) + FIELD(X, ssid) + FIELD(X, sec_mode) + FIELD(X, enc_mode) + FIELD(X, eap_type) +

@@ -12,7 +12,7 @@ using tavrel_test::repeat;
 
 class RememberedSettings : public tavrel_test::TavrelTest {};
 
-TEST_F(RememberedSettings, StartEmptyWithNoAddress) {
+TEST_F(RememberedSettings, StartEmptyWithNoAddressAndServiceZero) {
     // Each getter and its answer before anything was set (null: no text at all).
     const std::pair<const char *(*)(), const char *> answers[] = {
         {sm_get_new_domain_name, ""}, {sm_get_new_realm_name, ""}, {sm_get_current_hostname, ""},
@@ -23,6 +23,14 @@ TEST_F(RememberedSettings, StartEmptyWithNoAddress) {
     EXPECT_EQ(messages(Level::LibInfo), (std::vector<std::string>{"The current hostname" + null, "The current domain name" + null,
                                                                   "The current krb_server" + null, "The current realm name" + null,
                                                                   "Null IP address in SMB data.", "Null IP address in Kerberos data."}));
+    // The service used starts at 0 and takes 0 to 3 only.
+    for (const auto &[set, get] : {std::pair{&sm_set_current_Auth_Service_Used, &sm_get_current_Auth_Service_Used},
+                                   {sm_set_current_Krb_Auth_Service_Used, sm_get_current_Krb_Auth_Service_Used}}) {
+        EXPECT_EQ(get(), 0u);
+        EXPECT_EQ(set(3), 1);
+        EXPECT_EQ(set(4), 0);
+        EXPECT_EQ(get(), 3u);
+    }
 }
 
 // One set over a field holding "192.0.2.1": its result, what the field then
@@ -53,9 +61,7 @@ TEST_P(Set, StoresOrRefusesAndKeepsTheField) {
 
 // The current domain and realm share their setters' checks with the new ones;
 // the names and the hosts, and the addresses, of both records share theirs.
-INSTANTIATE_TEST_SUITE_P(
-    Fields, Set,
-    ::testing::ValuesIn(std::vector<SetCase>{
+INSTANTIATE_TEST_SUITE_P(Fields, Set, ::testing::ValuesIn(std::vector<SetCase>{
         {"NewDomain255", {sm_set_new_domain_name, sm_get_new_domain_name}, repeat(255), 1, repeat(255)},
         {"NewDomain256", {sm_set_new_domain_name, sm_get_new_domain_name}, repeat(256), 0, kPrior, "domain name " + repeat(256) + " exceeds the maximum length of 256"},
         {"NewDomainEmpty", {sm_set_new_domain_name, sm_get_new_domain_name}, "", 1, "\n"},
@@ -73,16 +79,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"KrbAddress54", {sm_set_current_krb_internet_address, sm_get_current_krb_internet_address}, repeat(54, '1'), 1, repeat(54, '1')},
         {"KrbAddress55", {sm_set_current_krb_internet_address, sm_get_current_krb_internet_address}, repeat(55, '1'), 0, kPrior, "IP address for Kerberos data is too long"}}),
     [](const auto &param_info) { return param_info.param.name; });
-
-TEST_F(RememberedSettings, AuthServiceUsedIsZeroToThree) {
-    for (const auto &[set, get] : {std::pair{&sm_set_current_Auth_Service_Used, &sm_get_current_Auth_Service_Used},
-                                   {sm_set_current_Krb_Auth_Service_Used, sm_get_current_Krb_Auth_Service_Used}}) {
-        EXPECT_EQ(get(), 0u);
-        EXPECT_EQ(set(3), 1);
-        EXPECT_EQ(set(4), 0);
-        EXPECT_EQ(get(), 3u);
-    }
-}
 
 // The compares share one case-blind test of the whole text; the realm's
 // stands for them (the hand-off's tests show the domain's).

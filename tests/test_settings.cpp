@@ -55,8 +55,7 @@ std::string record_text(int32_t id) {
     const bool text = r->type == SVCMON_TYPE_TEXT || r->type == SVCMON_TYPE_ADDRESS;
     // Appended, not `"'" + std::string(...)`: that trips GCC 12's false
     // -Wrestrict in libstdc++ when optimised.
-    const std::string value =
-        text ? std::string("'").append(r->value.text).append("'") : std::to_string(r->value.integer);
+    const std::string value = text ? std::string("'").append(r->value.text).append("'") : std::to_string(r->value.integer);
     const std::string out = std::to_string(r->type) + " " + std::to_string(r->attr_id) + " " + value + " " + std::to_string(r->port);
     SvcMon_Free(r);
     return out;
