@@ -153,6 +153,7 @@ bool network_taken(const std::string &out) {
 // listed above; none of what the builders refuse would have been, as it would
 // have been written (tests/data/8021x-refused).
 TEST(WpaSupplicant, TakesEveryExpectedNetworkWithTheCallersBytesAndNoneOfTheRefused) {
+    std::size_t bytes_checked = 0;
     for (const auto &[dir, taken] : {std::pair{"tests/data/8021x/", true}, {"tests/data/8021x-refused/", false}})
         for (const std::string &file : tavrel_test::files_in(dir, ".conf")) {
             // Parsing stops once the configuration is read: the interface does not exist.
@@ -161,9 +162,11 @@ TEST(WpaSupplicant, TakesEveryExpectedNetworkWithTheCallersBytesAndNoneOfTheRefu
             const std::string out = run.out + run.err;
             EXPECT_EQ(network_taken(out), taken) << dir << file << "\n" << out;
             if (!taken || !kCallersBytes.contains(file)) continue;
+            ++bytes_checked;
             for (const auto &[name, bytes] : kCallersBytes.at(file))
                 EXPECT_EQ(reported(out, name), bytes) << file << " " << name;
         }
+    EXPECT_EQ(bytes_checked, kCallersBytes.size()) << "a file with the caller's bytes is gone";
 }
 
 }  // namespace
