@@ -35,15 +35,10 @@ void TavrelTest::TearDown() {
     if (!root_.empty()) fs::remove_all(root_, ignored);
 }
 
-std::optional<std::string> TavrelTest::read(const std::string &fixed) const {
-    std::ifstream in(path(fixed), std::ios::binary);
+std::optional<std::string> read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     return (std::ostringstream() << in.rdbuf()).str();
-}
-
-std::string source_text(const std::string &relative) {
-    std::ifstream in(source_path(relative), std::ios::binary);
-    return in ? (std::ostringstream() << in.rdbuf()).str() : std::string();
 }
 
 void TavrelTest::write(const std::string &fixed, const std::string &text, mode_t mode) const {

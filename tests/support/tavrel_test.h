@@ -29,6 +29,9 @@ namespace tavrel_test {
 
 using Lines = std::vector<std::string>;
 
+// Contents of a file; nullopt when it does not exist.
+std::optional<std::string> read_file(const std::string &path);
+
 class TavrelTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -38,7 +41,7 @@ protected:
     // The real path of a fixed path ("/etc/krb5.conf") under the root.
     std::string path(const std::string &fixed) const { return root_ + fixed; }
     // Contents of a written file; nullopt when it does not exist.
-    std::optional<std::string> read(const std::string &fixed) const;
+    std::optional<std::string> read(const std::string &fixed) const { return read_file(path(fixed)); }
     void write(const std::string &fixed, const std::string &text, mode_t mode = 0644) const;
     mode_t mode_of(const std::string &fixed) const;  // 0 when it does not exist
     // Files whose name begins with '.' anywhere under the root: temporary files left behind.
@@ -85,6 +88,6 @@ inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c
 // Path of a file in the source tree (examples, test data).
 inline std::string source_path(const std::string &relative) { return TAVREL_SOURCE_DIR "/" + relative; }
 // Contents of a file in the source tree (golden files); empty when missing.
-std::string source_text(const std::string &relative);
+inline std::string source_text(const std::string &relative) { return read_file(source_path(relative)).value_or(""); }
 
 }  // namespace tavrel_test
