@@ -70,34 +70,23 @@ TEST_F(FileOutput, RunningOutOfRoomFailsTheSupplicantBuildAtThatStep) {
 }
 
 // A render its holder never closed is given up when the next begins; the
-// old stream can no longer write into the new one.
-TEST_F(FileOutput, AnUnclosedRenderIsGivenUpByTheNext) {
+// old stream can no longer write into the new one. Text that goes straight
+// into the render and text through stdio land in the order written.
+TEST_F(FileOutput, AnUnclosedRenderIsGivenUpAndDirectTextKeepsItsPlace) {
     FILE *forgotten = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), Secrecy::normal);
     ASSERT_NE(forgotten, nullptr);
     OutputFile out("test_source", kPath);
     FILE *stream = out.open();
     ASSERT_NE(stream, nullptr);
-    fputs("new\n", stream);
-    EXPECT_EQ(fwrite("stale", 5, 1, forgotten), 0u);
-    ASSERT_TRUE(out.finish());
-    EXPECT_EQ(read(kPath), "new\n");
-    fclose(forgotten);
-    EXPECT_EQ(read(kPath), "new\n");
-    EXPECT_TRUE(strays().empty());  // the given-up render's temporary file too
-}
-
-// Text that goes straight into the render and text through stdio land in the
-// order written.
-TEST_F(FileOutput, DirectTextKeepsItsPlaceAmongStdioWrites) {
-    OutputFile out("test_source", kPath);
-    FILE *stream = out.open();
-    ASSERT_NE(stream, nullptr);
     fputs("a", stream);
     EXPECT_EQ(tavrel::write_text(stream, "b", 1), 1u);
+    EXPECT_EQ(fwrite("stale", 5, 1, forgotten), 0u);
     fprintf(stream, "%d", 3);
     EXPECT_EQ(tavrel::write_text(stream, "d\n", 2), 2u);
     ASSERT_TRUE(out.finish());
+    fclose(forgotten);
     EXPECT_EQ(read(kPath), "ab3d\n");
+    EXPECT_TRUE(strays().empty());  // the given-up render's temporary file too
 }
 
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
