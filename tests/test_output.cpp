@@ -185,6 +185,7 @@ struct Case {
     bool attributes_kept = true;
     const char *error = nullptr;  // what a failed build logs after the path
 };
+void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 
 // The previous file is nobody's, in group daemon, with an ACL entry and a
 // user attribute. Root replaces it, all carried over; nobody, who may write
@@ -238,48 +239,27 @@ INSTANTIATE_TEST_SUITE_P(Situations, Replaced, ::testing::ValuesIn(kCases),
 
 // ---- Where the file cannot simply be replaced -----------------------------------
 
-// The directory of the target cannot be written, the file can: written whole
-// where it is, untouched when the build fails. A file holding secrets must be
-// made private first; where its owner is another user that cannot be done,
-// and the build fails with the previous file as it was.
-TEST_F(Output, AReadOnlyDirectoryTakesTheFileInPlace) {
-    for (const bool others_file : {false, true}) {
-        SCOPED_TRACE(others_file ? "the file is root's" : "the file is nobody's");
+// A directory that cannot be written, where the file can: the file is
+// written whole where it is, untouched when the build fails (even by a
+// builder that removes). A file holding secrets must be made private first;
+// where its owner is another user that cannot be done, and the build fails
+// with the previous file as it was. A link at the target is followed to the
+// file it finally names, which is replaced in its own directory; the link
+// stays. A dangling link gets its file.
+TEST_F(Output, TheTextLandsWhereTheFileIs) {
+    for (const std::string how : {"read-only", "read-only, root's", "absolute", "relative", "chain of two", "dangling"}) {
+        SCOPED_TRACE(how);
+        const bool read_only = how.starts_with("read-only");
+        const bool roots = how.ends_with("root's");
         for (const Builder &b : kBuilders) {
             SCOPED_TRACE(b.name);
             const fs::path dir = fs::path(path(b.path)).parent_path();
-            write(b.path, kPrevious, 0666);
-            ASSERT_EQ(::chown(path(b.path).c_str(), others_file ? 0 : kNobody, others_file ? 0 : kNobody), 0);
-            ::chmod(dir.c_str(), 0555);
-            const bool refused = b.secret && others_file;
-            in_child({}, [&] {
-                EXPECT_EQ(b.succeeds(), !refused);
-                EXPECT_EQ(read(b.path) == kPrevious, refused);
-                EXPECT_EQ(mode_of(b.path), b.secret && !refused ? 0600u : 0666u);
-                EXPECT_TRUE(!refused || messages(Level::Error).back().starts_with("Failed to set the mode of "));
-                if (!b.fails) return;
-                const std::optional<std::string> before = read(b.path);
-                EXPECT_FALSE(b.fails());
-                EXPECT_EQ(read(b.path), before);  // even a builder that removes cannot here
-            });
-            expect_clean();
-            ::chmod(dir.c_str(), 0755);
-        }
-    }
-}
-
-// A link at the target is followed to the file it finally names, which is
-// replaced in its own directory; the link stays. A dangling link gets its file.
-TEST_F(Output, ALinkAtTheTargetKeepsItsPlace) {
-    for (const std::string how : {"absolute", "relative", "chain of two", "dangling"}) {
-        SCOPED_TRACE(how);
-        for (const Builder &b : kBuilders) {
-            SCOPED_TRACE(b.name);
             const std::string linked = "/data/" + std::string(b.name), hop = "/data/hop/" + std::string(b.name);
+            const std::string at = read_only ? b.path : linked;  // where the text belongs
             for (const std::string &p : {std::string(b.path), linked, hop}) unlink(path(p).c_str());
             if (how != "dangling") {
-                write(linked, kPrevious, 0644);
-                own(path(linked));
+                write(at, kPrevious, 0666);
+                ASSERT_EQ(::chown(path(at).c_str(), roots ? 0 : kNobody, roots ? 0 : kNobody), 0);
             }
             std::string to = path(linked);
             if (how == "relative") {  // from the link's own directory
@@ -290,19 +270,26 @@ TEST_F(Output, ALinkAtTheTargetKeepsItsPlace) {
                 ASSERT_EQ(symlink(to.c_str(), path(hop).c_str()), 0);
                 to = path(hop);
             }
-            ASSERT_EQ(symlink(to.c_str(), path(b.path).c_str()), 0);
+            if (!read_only) {
+                ASSERT_EQ(symlink(to.c_str(), path(b.path).c_str()), 0);
+            }
+            ::chmod(dir.c_str(), read_only ? 0555 : 0755);
+            const bool refused = b.secret && roots;
             in_child({}, [&] {
-                EXPECT_TRUE(b.succeeds());
-                EXPECT_TRUE(fs::is_symlink(path(b.path)));
-                EXPECT_NE(read(linked).value_or(kPrevious), kPrevious);
-                EXPECT_EQ(mode_of(linked), b.secret ? 0600u : 0644u);  // kept, or a new file's
+                EXPECT_EQ(b.succeeds(), !refused);
+                EXPECT_EQ(read(at).value_or(kPrevious) == kPrevious, refused);
+                // kept, or a new file's
+                EXPECT_EQ(mode_of(at), b.secret && !refused ? 0600u : how == "dangling" ? 0644u : 0666u);
+                EXPECT_TRUE(!refused || messages(Level::Error).back().starts_with("Failed to set the mode of "));
+                EXPECT_EQ(fs::is_symlink(path(b.path)), !read_only);
                 if (!b.fails) return;
-                const std::optional<std::string> before = read(linked);
+                const std::optional<std::string> before = read(at);
                 EXPECT_FALSE(b.fails());
-                EXPECT_TRUE(fs::is_symlink(path(b.path)));
-                EXPECT_EQ(read(linked), b.failure_removes ? std::nullopt : before);
+                EXPECT_EQ(fs::is_symlink(path(b.path)), !read_only);
+                EXPECT_EQ(read(at), b.failure_removes && !read_only ? std::nullopt : before);
             });
             expect_clean();
+            ::chmod(dir.c_str(), 0755);
         }
     }
 }
@@ -347,6 +334,7 @@ struct Secret {
     bool (*build)(const char *secret);
     bool written = true;
 };
+void PrintTo(const Secret &c, std::ostream *os) { *os << c.name; }
 
 const std::string kLongPath(2000, 'c');  // too long for a line of the file: the build fails there
 const Secret kSecretCases[] = {
