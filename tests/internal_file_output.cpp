@@ -90,13 +90,11 @@ TEST_F(FileOutput, AnUnclosedRenderIsGivenUpAndDirectTextKeepsItsPlace) {
 }
 
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
-    struct Case { const char *root; const char *expected; };
-    for (const Case c : {Case{nullptr, "/etc/krb5.conf"}, Case{"", "/etc/krb5.conf"},
-                         Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"}}) {
-        c.root ? setenv("TAVREL_ROOT", c.root, 1) : unsetenv("TAVREL_ROOT");
-        const char *path = tavrel::real_path("/etc/krb5.conf");
-        ASSERT_NE(path, nullptr);
-        EXPECT_STREQ(path, c.expected);
+    using Case = std::pair<const char *, const char *>;  // the root, the real path
+    for (const auto &[root, expected] : {Case{nullptr, "/etc/krb5.conf"}, Case{"", "/etc/krb5.conf"},
+                                         Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"}}) {
+        root ? setenv("TAVREL_ROOT", root, 1) : unsetenv("TAVREL_ROOT");
+        EXPECT_STREQ(tavrel::real_path("/etc/krb5.conf"), expected);
     }
     setenv("TAVREL_ROOT", std::string(PATH_MAX, 'r').c_str(), 1);
     EXPECT_EQ(tavrel::real_path("/etc/krb5.conf"), nullptr);

@@ -50,6 +50,4 @@ inline std::string library_memory() {
     return copy;
 }
 
-inline bool library_memory_holds(std::string_view text) { return library_memory().find(text) != std::string::npos; }
-
 }  // namespace tavrel_test

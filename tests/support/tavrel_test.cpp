@@ -4,9 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 extern char **environ;
 

@@ -55,9 +55,7 @@ protected:
     std::vector<std::string> messages(host::Level level) const;
     // All records as "LEVEL message" lines, in order: for whole-sequence checks.
     std::vector<std::string> log_lines() const;
-    bool logged(host::Level level, const std::string &message) const {
-        return std::ranges::count(messages(level), message) > 0;
-    }
+    bool logged(host::Level level, const std::string &message) const { return std::ranges::count(messages(level), message) > 0; }
     // True when no record's message contains the text (for secrets).
     bool nowhere_in_log(const std::string &text) const {
         return std::ranges::none_of(logs(), [&](const auto &r) { return r.message.find(text) != std::string::npos; });
