@@ -74,18 +74,15 @@ const std::vector<Builder> kBuilders = {
     {"smb.conf.auth", "/etc/smb.conf.auth", false, smb_auth, [] { host::svcmon_unset(81); return smb_auth(); }, true, nullptr},
     {"smb.conf.file", "/etc/smb.conf.file", false, filing, nullptr, false, "Unable to open SMB configuration file"},
     {"krb5", "/etc/krb5.conf", false, krb5, [] { host::svcmon_unset(36); return krb5(); }, true, "build_krb5_conf - Error opening file /etc/krb5.conf"},
-    {"krb5-record", "/etc/krb5.conf", false, [] { return record("kdc1.corp.example"); }, [] { return record(""); }, false,
-     "cf_build_krb_conf_with_XML_data - Error opening file /etc/krb5.conf"},
+    {"krb5-record", "/etc/krb5.conf", false, [] { return record("kdc1.corp.example"); }, [] { return record(""); }, false, "cf_build_krb_conf_with_XML_data - Error opening file /etc/krb5.conf"},
     {"krb5-realm", "/etc/krb5.conf", false, [] { return realm_only("corp.example"); }, [] { return realm_only("unknown.example"); }, true, nullptr},
-    {"krb5-service", "/etc/krb5.conf", false, [] { return with_service(1); }, [] { return with_service(3); }, true,
-     "cf_build_krb_conf_file_with_this - Error opening file /etc/krb5.conf"},
+    {"krb5-service", "/etc/krb5.conf", false, [] { return with_service(1); }, [] { return with_service(3); }, true, "cf_build_krb_conf_file_with_this - Error opening file /etc/krb5.conf"},
     {"krb5-cac", "/usr/heimdal/etc/krb5.conf", false, cac, nullptr, false, "cf_build_krb_conf_file_for_CAC - Error opening file /usr/heimdal/etc/krb5.conf"},
     {"pam-cac", "/etc/pam.d/pam_cac", false, [] { return cf_build_pam_conf_file_for_CAC() == 1; }, nullptr, false, "Error Opening /etc/pam.d/pam_cac for writing: Error: "},
     {"wifi-open", CF_IO_WIRELESS_CONF_PATH, true, [] { return wireless(0, nullptr); }, [] { return wireless(6, nullptr); }, false, kWirelessOpenError},
     {"wifi-wep", CF_IO_WIRELESS_CONF_PATH, true, [] { return wep("wep-k"); }, [] { return wep("wep-key-6"); }, false, kWirelessOpenError},
     {"wifi-personal", CF_IO_WIRELESS_CONF_PATH, true, [] { return wireless(3, "psk-secret-9"); }, [] { return wireless(3, "short"); }, false, kWirelessOpenError},
-    {"dot1x", CF_IO_WIRED_CONF_PATH, true, [] { return enterprise("pw-secret-1"); }, [] { return enterprise(nullptr); }, false,
-     "Error opening file " CF_IO_WIRED_CONF_PATH},
+    {"dot1x", CF_IO_WIRED_CONF_PATH, true, [] { return enterprise("pw-secret-1"); }, [] { return enterprise(nullptr); }, false, "Error opening file " CF_IO_WIRED_CONF_PATH},
 };
 const char *const kSecrets[] = {"pw-secret-1", "psk-secret-9", "wep-k"};
 

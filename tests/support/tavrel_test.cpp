@@ -96,17 +96,16 @@ ToolRun run_program(const std::vector<std::string> &argv) {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    ToolRun result;
     pid_t pid;
     int status = 0;
+    int code = -1;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0 && waitpid(pid, &status, 0) == pid)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     else
         std::fprintf(stderr, "cannot run %s", args[0]);
     posix_spawn_file_actions_destroy(&actions);
-    result.out = testing::internal::GetCapturedStdout();
-    result.err = testing::internal::GetCapturedStderr();
-    return result;
+    // A braced list is evaluated left to right: standard output is taken first.
+    return {code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 ToolRun run_tool(const std::vector<std::string> &args) {
