@@ -131,8 +131,9 @@ protected:
         load(office);
         ::chmod(root().c_str(), 0755);
         fs::create_directories(path("/data/hop"));  // where links at the targets lead
+        // The test's files are nobody's.
         for (const auto &entry : fs::recursive_directory_iterator(root()))
-            ASSERT_EQ(::chown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();  // the test's files are nobody's
+            ASSERT_EQ(::chown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
     }
 
     // Runs body in a child as the child says; the test fails when the
@@ -329,6 +330,7 @@ struct Secret {
     bool written = true;
 };
 
+constexpr char kHexDigits[] = "0123456789abcdef";
 const std::string kLongPath(2000, 'c');  // too long for a line of the file: the build fails there
 const Secret kSecretCases[] = {
     {"wep_text", "wep-k", [](const char *s) { return wep(s); }},
@@ -350,10 +352,7 @@ TEST_F(SecretsWiped, NoCopyIsLeftInTheLibrarysMemory) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.build(c.secret), c.written);
         std::string hex;
-        for (const unsigned char b : std::string_view(c.secret)) {
-            hex += "0123456789abcdef"[b >> 4];
-            hex += "0123456789abcdef"[b & 15];
-        }
+        for (const unsigned char b : std::string_view(c.secret)) hex += {kHexDigits[b >> 4], kHexDigits[b & 15]};
         const std::string memory = tavrel_test::library_memory();
         for (const std::string &form : {std::string(c.secret), hex}) EXPECT_EQ(memory.find(form), memory.npos) << form;
     }
