@@ -8,7 +8,6 @@
 namespace {
 
 using tavrel::OutputFile;
-using tavrel::Secrecy;
 
 constexpr char kPath[] = "/etc/test.conf";
 
@@ -73,7 +72,7 @@ TEST_F(FileOutput, RunningOutOfRoomFailsTheSupplicantBuildAtThatStep) {
 // old stream can no longer write into the new one. Text that goes straight
 // into the render and text through stdio land in the order written.
 TEST_F(FileOutput, AnUnclosedRenderIsGivenUpAndDirectTextKeepsItsPlace) {
-    FILE *forgotten = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), Secrecy::normal);
+    FILE *forgotten = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), tavrel::Secrecy::normal);
     ASSERT_NE(forgotten, nullptr);
     OutputFile out("test_source", kPath);
     FILE *stream = out.open();
