@@ -8,7 +8,6 @@
 namespace {
 
 using tavrel::OutputFile;
-using tavrel::Secrecy;
 
 constexpr char kPath[] = "/etc/test.conf";
 
@@ -70,44 +69,31 @@ TEST_F(FileOutput, RunningOutOfRoomFailsTheSupplicantBuildAtThatStep) {
 }
 
 // A render its holder never closed is given up when the next begins; the
-// old stream can no longer write into the new one.
-TEST_F(FileOutput, AnUnclosedRenderIsGivenUpByTheNext) {
-    FILE *forgotten = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), Secrecy::normal);
+// old stream can no longer write into the new one. Text that goes straight
+// into the render and text through stdio land in the order written.
+TEST_F(FileOutput, AnUnclosedRenderIsGivenUpAndDirectTextKeepsItsPlace) {
+    FILE *forgotten = tavrel::begin_render("test_source", kPath, tavrel::real_path(kPath), tavrel::Secrecy::normal);
     ASSERT_NE(forgotten, nullptr);
-    OutputFile out("test_source", kPath);
-    FILE *stream = out.open();
-    ASSERT_NE(stream, nullptr);
-    fputs("new\n", stream);
-    EXPECT_EQ(fwrite("stale", 5, 1, forgotten), 0u);
-    ASSERT_TRUE(out.finish());
-    EXPECT_EQ(read(kPath), "new\n");
-    fclose(forgotten);
-    EXPECT_EQ(read(kPath), "new\n");
-    EXPECT_TRUE(strays().empty());  // the given-up render's temporary file too
-}
-
-// Text that goes straight into the render and text through stdio land in the
-// order written.
-TEST_F(FileOutput, DirectTextKeepsItsPlaceAmongStdioWrites) {
     OutputFile out("test_source", kPath);
     FILE *stream = out.open();
     ASSERT_NE(stream, nullptr);
     fputs("a", stream);
     EXPECT_EQ(tavrel::write_text(stream, "b", 1), 1u);
+    EXPECT_EQ(fwrite("stale", 5, 1, forgotten), 0u);
     fprintf(stream, "%d", 3);
     EXPECT_EQ(tavrel::write_text(stream, "d\n", 2), 2u);
     ASSERT_TRUE(out.finish());
+    fclose(forgotten);
     EXPECT_EQ(read(kPath), "ab3d\n");
+    EXPECT_TRUE(strays().empty());  // the given-up render's temporary file too
 }
 
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
-    struct Case { const char *root; const char *expected; };
-    for (const Case c : {Case{nullptr, "/etc/krb5.conf"}, Case{"", "/etc/krb5.conf"},
-                         Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"}}) {
-        c.root ? setenv("TAVREL_ROOT", c.root, 1) : unsetenv("TAVREL_ROOT");
-        const char *path = tavrel::real_path("/etc/krb5.conf");
-        ASSERT_NE(path, nullptr);
-        EXPECT_STREQ(path, c.expected);
+    using Case = std::pair<const char *, const char *>;  // the root, the real path
+    for (const auto &[root, expected] : {Case{nullptr, "/etc/krb5.conf"}, Case{"", "/etc/krb5.conf"},
+                                         Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"}}) {
+        root ? setenv("TAVREL_ROOT", root, 1) : unsetenv("TAVREL_ROOT");
+        EXPECT_STREQ(tavrel::real_path("/etc/krb5.conf"), expected);
     }
     setenv("TAVREL_ROOT", std::string(PATH_MAX, 'r').c_str(), 1);
     EXPECT_EQ(tavrel::real_path("/etc/krb5.conf"), nullptr);

@@ -11,20 +11,6 @@
 
 namespace tavrel_test {
 
-// Calls visit(begin, size) for each writable segment of libtavrel.so.
-template <typename Visit>
-void each_library_segment(Visit visit) {
-    dl_iterate_phdr([](dl_phdr_info *info, std::size_t, void *data) {
-        const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
-        if (!name.substr(name.rfind('/') + 1).starts_with("libtavrel.so")) return 0;
-        for (const ElfW(Phdr) &s : std::span(info->dlpi_phdr, info->dlpi_phnum))
-            if (s.p_type == PT_LOAD && (s.p_flags & PF_W))
-                (*static_cast<Visit *>(data))(reinterpret_cast<const unsigned char *>(info->dlpi_addr + s.p_vaddr),
-                                               s.p_memsz);
-        return 1;
-    }, &visit);
-}
-
 // Reads without the sanitizers' checks or the fuzzer's comparison hooks:
 // the library's globals lie between AddressSanitizer's red zones, and the
 // fuzzer must not learn the library's memory from the comparisons.
@@ -49,13 +35,19 @@ TAVREL_RAW_READ inline void append_bytes(std::string &to, const unsigned char *b
     for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<char>(begin[i]);
 }
 
-// The writable segments copied, one after another (empty: no library loaded).
+// The writable segments of libtavrel.so copied, one after another (empty: no library loaded).
 inline std::string library_memory() {
     std::string copy;
-    each_library_segment([&](const unsigned char *begin, std::size_t size) { append_bytes(copy, begin, size); });
+    dl_iterate_phdr([](dl_phdr_info *info, std::size_t, void *data) {
+        const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+        if (!name.substr(name.rfind('/') + 1).starts_with("libtavrel.so")) return 0;
+        for (const ElfW(Phdr) &s : std::span(info->dlpi_phdr, info->dlpi_phnum))
+            if (s.p_type == PT_LOAD && (s.p_flags & PF_W))
+                append_bytes(*static_cast<std::string *>(data),
+                             reinterpret_cast<const unsigned char *>(info->dlpi_addr + s.p_vaddr), s.p_memsz);
+        return 1;
+    }, &copy);
     return copy;
 }
-
-inline bool library_memory_holds(std::string_view text) { return library_memory().find(text) != std::string::npos; }
 
 }  // namespace tavrel_test

@@ -4,9 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 extern char **environ;
 
@@ -35,15 +33,10 @@ void TavrelTest::TearDown() {
     if (!root_.empty()) fs::remove_all(root_, ignored);
 }
 
-std::optional<std::string> TavrelTest::read(const std::string &fixed) const {
-    std::ifstream in(path(fixed), std::ios::binary);
+std::optional<std::string> read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     return (std::ostringstream() << in.rdbuf()).str();
-}
-
-std::string source_text(const std::string &relative) {
-    std::ifstream in(source_path(relative), std::ios::binary);
-    return in ? (std::ostringstream() << in.rdbuf()).str() : std::string();
 }
 
 void TavrelTest::write(const std::string &fixed, const std::string &text, mode_t mode) const {
@@ -103,17 +96,16 @@ ToolRun run_program(const std::vector<std::string> &argv) {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    ToolRun result;
     pid_t pid;
     int status = 0;
+    int code = -1;
     if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0 && waitpid(pid, &status, 0) == pid)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     else
         std::fprintf(stderr, "cannot run %s", args[0]);
     posix_spawn_file_actions_destroy(&actions);
-    result.out = testing::internal::GetCapturedStdout();
-    result.err = testing::internal::GetCapturedStderr();
-    return result;
+    // A braced list is evaluated left to right: standard output is taken first.
+    return {code, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 ToolRun run_tool(const std::vector<std::string> &args) {

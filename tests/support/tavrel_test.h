@@ -29,6 +29,9 @@ namespace tavrel_test {
 
 using Lines = std::vector<std::string>;
 
+// Contents of a file; nullopt when it does not exist.
+std::optional<std::string> read_file(const std::string &path);
+
 class TavrelTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -38,7 +41,7 @@ protected:
     // The real path of a fixed path ("/etc/krb5.conf") under the root.
     std::string path(const std::string &fixed) const { return root_ + fixed; }
     // Contents of a written file; nullopt when it does not exist.
-    std::optional<std::string> read(const std::string &fixed) const;
+    std::optional<std::string> read(const std::string &fixed) const { return read_file(path(fixed)); }
     void write(const std::string &fixed, const std::string &text, mode_t mode = 0644) const;
     mode_t mode_of(const std::string &fixed) const;  // 0 when it does not exist
     // Files whose name begins with '.' anywhere under the root: temporary files left behind.
@@ -52,9 +55,7 @@ protected:
     std::vector<std::string> messages(host::Level level) const;
     // All records as "LEVEL message" lines, in order: for whole-sequence checks.
     std::vector<std::string> log_lines() const;
-    bool logged(host::Level level, const std::string &message) const {
-        return std::ranges::count(messages(level), message) > 0;
-    }
+    bool logged(host::Level level, const std::string &message) const { return std::ranges::count(messages(level), message) > 0; }
     // True when no record's message contains the text (for secrets).
     bool nowhere_in_log(const std::string &text) const {
         return std::ranges::none_of(logs(), [&](const auto &r) { return r.message.find(text) != std::string::npos; });
@@ -85,6 +86,6 @@ inline std::string repeat(std::size_t n, char c = 'a') { return std::string(n, c
 // Path of a file in the source tree (examples, test data).
 inline std::string source_path(const std::string &relative) { return TAVREL_SOURCE_DIR "/" + relative; }
 // Contents of a file in the source tree (golden files); empty when missing.
-std::string source_text(const std::string &relative);
+inline std::string source_text(const std::string &relative) { return read_file(source_path(relative)).value_or(""); }
 
 }  // namespace tavrel_test
