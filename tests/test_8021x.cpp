@@ -120,6 +120,7 @@ std::vector<Case> cases() {
         {"HexWepKeyNotHex", [] { return wep("012345678#", 1); }, kWep, {refusal("wep_key0", "is not 10, 26 or 32 hex digits"), wep_key}},
         {"Ssid33", [] { return open_net({std::string(33, 's').c_str(), 0, 0, nullptr}); }, kOpen, {refusal("ssid", "is longer than 32 bytes"), "ERROR Cannot write out username [" + std::string(33, 's') + "]"}},
         {"Psk7", [] { return personal({"office", 3, 1, "1234567"}); }, kPersonal, {passphrase, psk}},
+        {"PskNotAscii", [] { return personal({"office", 3, 1, "p\xc3\xa4ssphrase"}); }, kPersonal, {passphrase, psk}},
         {"Psk64NotHex", [] { return personal({"office", 3, 1, (std::string(63, 'a') + "g").c_str()}); }, kPersonal, {passphrase, psk}},
         // A WEP key is one of three lengths, each written above, so one other length of each kind
         // shows the refusal (the hex one with a non-hex digit).

@@ -89,7 +89,7 @@ int protocol(char *out, int32_t id) {
 
 INSTANTIATE_TEST_SUITE_P(Readers, Read, ::testing::ValuesIn(std::vector<ReadCase>{
         {"Protocol", protocol, 259, integer, "", 4, 1, "4", "LIBINFO get_filingProtocol_from_dstore - Filing Protocol for (259) is (4)"},
-        {"RealmEmpty", get_realm_from_dstore, 36, text, "", 0, 1, ""},
+        {"RealmEmpty", get_realm_from_dstore, 36, text, "", 0, 1, "", "LIBINFO Getting SvcMon entry [36] for the realm"},
         {"RealmTwo", get_realm_from_dstore, 36, text, "ab", 0, 0, kUntouched, "ERROR get_realm_from_dstore - Realm is syntactically incorrect"},
         {"RealmThree", get_realm_from_dstore, 36, text, "a.b", 0, 1, "A.B"},
         {"Realm255", get_realm_from_dstore, 36, text, repeat(255), 0, 1, repeat(255, 'A')},

@@ -28,6 +28,7 @@ std::string service(const std::string &realm, const std::string &kdc, const std:
            "\"\nbackup_kdc_port = " + std::to_string(backup_port) + "\n";
 }
 const std::string kCorp = service(kRealm, "", "192.0.2.7");
+const std::string kSevenUnset = "[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n";
 // As long as a realm buffer holds.
 const std::string kLabel(63, 'R'), kLongestRealm = kLabel + "." + kLabel + "." + kLabel + "." + kLabel;
 
@@ -112,9 +113,11 @@ const std::vector<Case> kCases = {
      {"Port Value For Kerberos Server Not available, using [88]"}, [] { return realm_only(kRealm); }},
     {"RealmOnlyUnresolvedRemovesFile", "", F::removed, kNoName, {"Unable to get ip address for realm [unknown.ex]"},
      [] { return realm_only("unknown.ex"); }},
+    // Service 9, the last: its KDCs, not service 8's, under the caller's realm.
     {"ServiceKdcsUnderCallerRealm",
-     service("ONE.EXAMPLE", "", "192.0.2.1") + service("", "kdc2.corp.example", "", "192.0.2.8", 750), F::written,
-     kNoName, {}, [] { return with_service("corp.example", 2); }},
+     kSevenUnset + service("ONE.EXAMPLE", "", "192.0.2.1") + service("", "kdc2.corp.example", "", "192.0.2.8", 750),
+     F::written,
+     kNoName, {}, [] { return with_service("corp.example", 9); }},
     {"RecordLongestRealm", kCorp, F::written, kNoName, {}, [] { return spoilt(0, kLongestRealm.c_str()); }},
     {"ServiceLongestRealm", kCorp, F::written, kNoName, {}, [] { return with_service(kLongestRealm.c_str(), 1); }},
     {"ServiceUnusableRemovesFile", kCorp + "[attributes]\n35 = { error = 5 }\n", F::removed, kNoName,

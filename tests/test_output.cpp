@@ -116,6 +116,7 @@ std::string kept(const std::string &path) {
     const ssize_t size = getxattr(path.c_str(), "user.origin", value.data(), value.size());
     return tavrel_test::run_program({"getfacl", "-p", path}).out + std::string(value.data(), size > 0 ? size : 0);
 }
+std::ptrdiff_t open_descriptors() { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); }
 ino_t inode(const std::string &path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -218,7 +219,9 @@ TEST_P(Replaced, KeepsWhatTheFileHad) {
         const std::string before = kept(file);
         const ino_t previous = inode(file);
         const bool ran = in_child(c.child, [&] {
+            const std::ptrdiff_t descriptors = open_descriptors();
             EXPECT_EQ(b.succeeds(), c.outcome != Outcome::failed);
+            EXPECT_EQ(open_descriptors(), descriptors) << "a descriptor left open";
             EXPECT_TRUE(!c.error || logged(Level::Error, c.error + std::string(b.path) + ": " + strerror(c.child.error)));
         });
         if (!ran) GTEST_SKIP() << "no seccomp filter here (an emulator?)";

@@ -51,6 +51,8 @@ TEST_F(SmbConf, InterfaceEntryHoldsAddressAndPrefixLength) {
         EXPECT_EQ(text, prefix ? "\n\tinterfaces = 10.0.0.5" + std::string(prefix) : "");
         EXPECT_EQ(messages(host::Level::Error), errors);
     }
+    EXPECT_EQ(setup_default_interface(nullptr), 0);
+    EXPECT_TRUE(logged(host::Level::Error, "setup_default_interface - No stream to write to"));
 }
 
 // One SMB authentication service as TOML, its texts TOML-escaped; null leaves
@@ -88,6 +90,9 @@ const AuthCase kAuthCases[] = {
      service(nullptr, "192.0.2.10", nullptr) + service("bad domain", nullptr, nullptr) +
          service("SALES", "192.0.2.30", nullptr),
      "OTHER", "Service3Sales", {"WARN Problems encountered retrieved SMB domains from Datastore"}},
+    {"Service4NeverStandsIn", "domain",
+     service(nullptr, nullptr, nullptr) + service("bad domain", nullptr, nullptr) + service("", nullptr, nullptr) + kTwo,
+     "OTHER", kRemoved, {"WARN Problems encountered retrieved SMB domains from Datastore"}},
     {"HostMethodAppendsServerDomain", "host", kTwo, "OTHER", "ServerDomainAppended",  // "ip" goes the same way
      {"!FORCEINFO The gathered hostname does not have a domain"}},
     {"ZeroAddressFallsToHostname", "domain", service("CORP", "0.0.0.0", "dc1.corp.example"), "CORP",
@@ -96,7 +101,8 @@ const AuthCase kAuthCases[] = {
      service("CORP", nullptr, nullptr) + service("SALES", nullptr, "dc2.corp.example"), "OTHER", "FirstPairEmpty",
      {"LIBINFO get_a_default_hostname_for_SMB invalid hostname for entry (1)"}},
     {"CapitalisedMethodIsInvalid", "Domain", kTwo, "CORP", kRemoved,
-     {"ERROR build_smb_conf_for_authentication - Failed to get SMB Method"}},
+     {"ERROR get_smb_method_from_dstore - SMB Method is invalid (Domain)",
+      "ERROR build_smb_conf_for_authentication - Failed to get SMB Method"}},
     {"EmptyMethodIsUndefined", "", kTwo, "CORP", kRemoved, {"ERROR get_smb_method_from_dstore - SMB Method is undefined"}},
     {"InterfaceFailureRemovesFile", "domain", kTwo, "CORP", kRemoved, {"ERROR " + std::string(kNoAddress)}, false},
     {"ServiceWithoutServerKeepsPrevious", "domain", kCorpOnly, "CORP", kKept,
