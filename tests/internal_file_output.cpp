@@ -68,6 +68,15 @@ TEST_F(FileOutput, RunningOutOfRoomFailsTheSupplicantBuildAtThatStep) {
     }
 }
 
+// A PAM line that does not fit is logged as not written, and the build fails.
+TEST_F(FileOutput, PamLinesThatDoNotFitAreLoggedAsNotWritten) {
+    load("[config]\n\"authentication.smartcard.ocsp.enabled\" = false\n");
+    tavrel::testing::render_capacity = 1;
+    EXPECT_EQ(cf_build_pam_conf_file_for_CAC(), 0);
+    EXPECT_TRUE(logged(host::Level::Error, "Error writing line 8 to pam.conf"));
+    EXPECT_TRUE(messages(host::Level::Info).empty());
+}
+
 // A render its holder never closed is given up when the next begins; the
 // old stream can no longer write into the new one. Text that goes straight
 // into the render and text through stdio land in the order written.
