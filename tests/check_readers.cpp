@@ -93,16 +93,6 @@ TEST_P(VerifyKrb5Conf, HeimdalFindsNothingWrong) {
 INSTANTIATE_TEST_SUITE_P(GoldenFiles, VerifyKrb5Conf, ::testing::ValuesIn(tavrel_test::files_in("tests/data/krb", ".conf")),
                          [](const auto &p) { return p.param.substr(0, p.param.size() - 5); });
 
-// The checker does report what these tests rely on it to report.
-using VerifyKrb5ConfItself = tavrel_test::TavrelTest;
-
-TEST_F(VerifyKrb5ConfItself, ReportsParseErrorsAndUnknownEntries) {
-    write("/etc/krb5.conf", "[libdefaults]\n\tfoo = 1\n[default_realm]\n\tx = Y\n[realms]\n\tX = {\n");
-    EXPECT_FALSE(complaints(path("/etc/krb5.conf"), true).empty());  // unclosed {
-    write("/etc/krb5.conf", "[libdefaults]\n\tfoo = 1\n[default_realm]\n\tx = Y\n");
-    EXPECT_EQ(complaints(path("/etc/krb5.conf"), false).size(), 2u);
-}
-
 // ---- wpa_supplicant ------------------------------------------------------------
 
 // A value as wpa_supplicant -dd -K reports it: "NAME - hexdump(len=N): 61 62" on

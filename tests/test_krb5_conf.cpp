@@ -116,8 +116,7 @@ const std::vector<Case> kCases = {
     // Service 9, the last: its KDCs, not service 8's, under the caller's realm.
     {"ServiceKdcsUnderCallerRealm",
      kSevenUnset + service("ONE.EXAMPLE", "", "192.0.2.1") + service("", "kdc2.corp.example", "", "192.0.2.8", 750),
-     F::written,
-     kNoName, {}, [] { return with_service("corp.example", 9); }},
+     F::written, kNoName, {}, [] { return with_service("corp.example", 9); }},
     {"RecordLongestRealm", kCorp, F::written, kNoName, {}, [] { return spoilt(0, kLongestRealm.c_str()); }},
     {"ServiceLongestRealm", kCorp, F::written, kNoName, {}, [] { return with_service(kLongestRealm.c_str(), 1); }},
     {"ServiceUnusableRemovesFile", kCorp + "[attributes]\n35 = { error = 5 }\n", F::removed, kNoName,

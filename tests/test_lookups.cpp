@@ -55,15 +55,14 @@ TEST_F(Lookups, FilingPortOfEveryServiceAndSmbProtocol) {
         EXPECT_EQ(get_port_number_for_filing_service(service, &port), 1);
         EXPECT_EQ(port, 440 + service);
     }
+    EXPECT_EQ(get_port_number_for_filing_service(2, nullptr), 0);  // nowhere to put it
     host::svcmon_unset(263);
     host::log_clear();
     EXPECT_EQ(get_port_number_for_filing_service(7, &port), 0);  // no such service: nothing said
     EXPECT_EQ(get_port_number_for_filing_service(1, &port), 0);
     EXPECT_EQ(port, 446);  // as it was
-    EXPECT_EQ(get_port_number_for_filing_service(2, nullptr), 0);
     EXPECT_EQ(messages(Level::Warn),
-              (Lines{"get_port_number_for_filing_service(): Unable to access Data Store to obtain port number",
-                     "get_port_number_for_filing_service(): No place given for the port number"}));
+              Lines{"get_port_number_for_filing_service(): Unable to access Data Store to obtain port number"});
     host::svcmon_set_integer(288, 4);
     host::svcmon_set_integer(289, 3);
     EXPECT_EQ(is_this_service_for_SMB(1), 1);
