@@ -63,26 +63,6 @@ TEST_F(HostPlatform, ConfigNetworkAndPlatformTablesAnswerTheValuesGivenOnly) {
     EXPECT_EQ(resolve(get_ipv4_from_DNS, "192.0.2.9"), "1 192.0.2.9") << "the machine's resolver";
 }
 
-// Capture and echo are independent: with capture off nothing is kept and the
-// echo alone decides what is shown; with it on every record is kept, shown or
-// not. A message longer than the logger's stack buffer comes out whole.
-TEST_F(HostPlatform, LoggerKeepsRecordsOnlyWhenCapturing) {
-    const std::string long_text = tavrel_test::repeat(300, 'x');
-    const auto log_three = [&] {
-        Log_SpecEntry(logSpecInfo, "src", 1, "hidden %d", 1);
-        Log_SpecEntry(logSpecWarn, "src", 2, "shown %s", "w");
-        Log_SpecEntry(logSpecError, "src", 3, "%s.", long_text.c_str());
-    };
-    host::log_set_capture(false);
-    host::log_set_echo(host::Echo::Normal);
-    EXPECT_EQ(tavrel_test::capture_stderr(log_three), "WARN src:2 shown w\nERROR src:3 " + long_text + ".\n");
-    EXPECT_TRUE(logs().empty());
-    host::log_set_capture(true);
-    host::log_set_echo(host::Echo::Quiet);
-    EXPECT_EQ(tavrel_test::capture_stderr(log_three), "");
-    EXPECT_EQ(log_lines(), (std::vector<std::string>{"INFO hidden 1", "WARN shown w", "ERROR " + long_text + "."}));
-}
-
 // Each text with what the address check and the domain and realm checks answer.
 TEST_F(HostPlatform, AddressAndNameChecksHoldTheirLimits) {
     const std::string name255 = tavrel_test::repeat(254) + "b", name256 = tavrel_test::repeat(256);
