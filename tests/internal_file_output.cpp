@@ -99,7 +99,8 @@ TEST_F(FileOutput, AnUnclosedRenderIsGivenUpAndDirectTextKeepsItsPlace) {
 TEST(OutputPath, FixedPathGoesUnderTheRootWhenOneIsSet) {
     using Case = std::pair<const char *, const char *>;  // the root, the real path
     for (const auto &[root, expected] : {Case{nullptr, "/etc/krb5.conf"}, Case{"", "/etc/krb5.conf"},
-                                         Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"}}) {
+                                         Case{"/tmp/r", "/tmp/r/etc/krb5.conf"}, Case{"/tmp/r/", "/tmp/r/etc/krb5.conf"},
+                                         Case{"//", "//etc/krb5.conf"}}) {
         root ? setenv("TAVREL_ROOT", root, 1) : unsetenv("TAVREL_ROOT");
         EXPECT_STREQ(tavrel::real_path("/etc/krb5.conf"), expected);
     }

@@ -4,32 +4,11 @@
 // previous file, untouched). No secret a test passes in may reach the log.
 #include <regex>
 
-#include "tavrel_test.h"
+#include "builds.h"
 
 namespace {
 
-using Build = std::function<unsigned()>;
-
-unsigned open_net(CF_IO_Wireless_Params p) { return cf_build_wireless_nosecurity_8021x_conf_for_authentication(&p); }
-unsigned personal(CF_IO_Wireless_Params p) { return cf_build_wireless_personal_8021x_conf_for_authentication(&p); }
-unsigned wep(const char *key, int32_t key_is_hex) {
-    const CF_IO_WEP_Params p{"office", CF_IO_SECMODE_WEP, key, 7, 8, 9, key_is_hex};
-    return cf_build_wireless_wep_8021x_conf_for_authentication(&p);
-}
-unsigned dot1x(CF_IO_8021x_Params p) { return cf_build_enterprise_8021x_conf_for_authentication(&p); }
-// The enterprise record with every optional field present.
-CF_IO_8021x_Params full(int32_t interface, uint32_t method) {
-    return {interface, "corp", 5, 1, method, "alice", "pw-secret-1", "anon", "/c/ca.pem", "/c/cl.pem", "/c/k.pem",
-            "kp-secret-2"};
-}
-// A build of the wired record (by default PEAP) after one change.
-Build enterprise(std::function<void(CF_IO_8021x_Params &)> change, uint32_t method = CF_IO_EAP_PEAP_MSCHAPV2) {
-    return [=] {
-        CF_IO_8021x_Params p = full(CF_IO_IFACE_WIRED, method);
-        change(p);
-        return dot1x(p);
-    };
-}
+using namespace tavrel_test::builds;
 
 // ---- What failures log -------------------------------------------------------------------
 

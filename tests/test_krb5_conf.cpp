@@ -2,13 +2,14 @@
 // file compared whole with its golden file tests/data/krb/<case>.conf (which
 // check_readers.cpp hands to Heimdal), what a failure or a refusal
 // leaves behind, the realm remembered, and the messages that tell why.
-#include <cctype>
 #include <cstring>
 #include <span>
 
-#include "tavrel_test.h"
+#include "builds.h"
 
 namespace {
+
+using namespace tavrel_test::builds;
 
 // Every case starts from these files, to show what a failure leaves behind.
 constexpr const char *kFixed[] = {"/etc/krb5.conf", "/usr/heimdal/etc/krb5.conf"};
@@ -32,23 +33,6 @@ const std::string kSevenUnset = "[[kerberos]]\n[[kerberos]]\n[[kerberos]]\n[[ker
 // As long as a realm buffer holds.
 const std::string kLabel(63, 'R'), kLongestRealm = kLabel + "." + kLabel + "." + kLabel + "." + kLabel;
 
-// The caller-driven builders on a writable copy of the caller's realm; once
-// the file is written, the builder has upper-cased that copy in place.
-template <typename Build>
-int with_realm(const char *realm, Build build) {
-    std::string copy = realm ? realm : "";
-    const int result = build(realm ? copy.data() : nullptr);
-    EXPECT_TRUE(result != 1 || std::ranges::none_of(copy, [](unsigned char ch) { return std::islower(ch); })) << copy;
-    return result;
-}
-int realm_only(const char *realm) { return with_realm(realm, cf_build_krb_config_file_with_realm_only); }
-int with_service(const char *realm, int service) {
-    return with_realm(realm, [=](char *r) { return cf_build_krb_conf_file_with_this(r, service); });
-}
-int cac(const char *realm, const char *kdc, int port = 88, int win2k = 0) {
-    return with_realm(realm, [=](char *r) { return cf_build_krb_conf_file_for_CAC(r, kdc, port, win2k); });
-}
-int record(krb_server_settings r) { return cf_build_krb_conf_with_XML_data(&r); }
 // The record builder on a sound record whose text field (in declaration
 // order) holds the text, or (null) is filled to its end without a NUL.
 constexpr const char *kRecordFields[] = {"realm", "kdc_hostname", "kdc_ip_address", "backup_kdc_hostname",

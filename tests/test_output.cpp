@@ -17,10 +17,11 @@
 
 #include "library_memory.h"
 #include "tavrel/SambaConfig.h"
-#include "tavrel_test.h"
+#include "builds.h"
 
 namespace {
 
+using namespace tavrel_test::builds;
 namespace fs = std::filesystem;
 using host::Level;
 
@@ -38,51 +39,25 @@ struct Builder {
     const char *open_error;                 // null: it logs nothing
 };
 
-// The Kerberos builders upper-case the caller's realm in place: each call gets its own copy.
-bool realm_only(std::string realm) { return cf_build_krb_config_file_with_realm_only(realm.data()) == 1; }
-bool with_service(int service) { return cf_build_krb_conf_file_with_this(std::string("CORP.EXAMPLE").data(), service) == 1; }
-bool cac() { return cf_build_krb_conf_file_for_CAC(std::string("corp.example").data(), "kdc1.corp.example", 88, 0) == 1; }
-bool record(const char *kdc) {
-    krb_server_settings s{"CORP.EXAMPLE", "", "", 88, "", "", 0};
-    snprintf(s.kdc_hostname, sizeof s.kdc_hostname, "%s", kdc);
-    return cf_build_krb_conf_with_XML_data(&s) == 1;
-}
-bool wireless(uint32_t mode, const char *psk) {
-    const CF_IO_Wireless_Params p{"office", mode, 1, psk};
-    return (psk ? cf_build_wireless_personal_8021x_conf_for_authentication(&p)
-                : cf_build_wireless_nosecurity_8021x_conf_for_authentication(&p)) == 1;
-}
-bool wep(const char *key, int32_t hex = 0) {
-    const CF_IO_WEP_Params p{"office", CF_IO_SECMODE_WEP, key, 0, 0, 0, hex};
-    return cf_build_wireless_wep_8021x_conf_for_authentication(&p) == 1;
-}
-bool enterprise(const char *password, uint32_t eap = CF_IO_EAP_PEAP_MSCHAPV2, const char *key_password = nullptr,
-                const char *ca = "/c/ca.pem") {
-    const CF_IO_8021x_Params p{CF_IO_IFACE_WIRED, nullptr, 0, 0, eap, "alice", password, nullptr, ca,
-                               "/c/cl.pem", "/c/k.pem", key_password};
-    return cf_build_enterprise_8021x_conf_for_authentication(&p) == 1;
-}
 bool filing() {
     char server[] = "192.0.2.30", folder[] = "scans";
     return build_smb_conf_for_filing(server, folder) == 0;
 }
-bool smb_auth() { return build_smb_conf_for_authentication() == 1; }
-bool krb5() { return build_krb5_conf() == 1; }
 
 constexpr char kWirelessOpenError[] = "Error opening file " CF_IO_WIRELESS_CONF_PATH;
 const std::vector<Builder> kBuilders = {
-    {"smb.conf.auth", "/etc/smb.conf.auth", false, smb_auth, [] { host::svcmon_unset(81); return smb_auth(); }, true, nullptr},
+    {"smb.conf.auth", "/etc/smb.conf.auth", false, [] { return build_smb_conf_for_authentication() == 1; }, [] { host::svcmon_unset(81); return build_smb_conf_for_authentication() == 1; }, true, nullptr},
     {"smb.conf.file", "/etc/smb.conf.file", false, filing, nullptr, false, "Unable to open SMB configuration file"},
-    {"krb5", "/etc/krb5.conf", false, krb5, [] { host::svcmon_unset(36); return krb5(); }, true, "build_krb5_conf - Error opening file /etc/krb5.conf"},
-    {"krb5-record", "/etc/krb5.conf", false, [] { return record("kdc1.corp.example"); }, [] { return record(""); }, false, "cf_build_krb_conf_with_XML_data - Error opening file /etc/krb5.conf"},
-    {"krb5-realm", "/etc/krb5.conf", false, [] { return realm_only("corp.example"); }, [] { return realm_only("unknown.example"); }, true, nullptr},
-    {"krb5-service", "/etc/krb5.conf", false, [] { return with_service(1); }, [] { return with_service(3); }, true, "cf_build_krb_conf_file_with_this - Error opening file /etc/krb5.conf"},
-    {"krb5-cac", "/usr/heimdal/etc/krb5.conf", false, cac, nullptr, false, "cf_build_krb_conf_file_for_CAC - Error opening file /usr/heimdal/etc/krb5.conf"},
+    {"krb5", "/etc/krb5.conf", false, [] { return build_krb5_conf() == 1; }, [] { host::svcmon_unset(36); return build_krb5_conf() == 1; }, true, "build_krb5_conf - Error opening file /etc/krb5.conf"},
+    {"krb5-record", "/etc/krb5.conf", false, [] { return record({"CORP.EXAMPLE", "kdc1.corp.example", "", 88, "", "", 0}) == 1; }, [] { return record({"CORP.EXAMPLE", "", "", 88, "", "", 0}) == 1; }, false, "cf_build_krb_conf_with_XML_data - Error opening file /etc/krb5.conf"},
+    {"krb5-realm", "/etc/krb5.conf", false, [] { return realm_only("corp.example") == 1; }, [] { return realm_only("unknown.example") == 1; }, true, nullptr},
+    {"krb5-service", "/etc/krb5.conf", false, [] { return with_service("CORP.EXAMPLE", 1) == 1; }, [] { return with_service("CORP.EXAMPLE", 3) == 1; }, true, "cf_build_krb_conf_file_with_this - Error opening file /etc/krb5.conf"},
+    {"krb5-cac", "/usr/heimdal/etc/krb5.conf", false, [] { return cac("corp.example", "kdc1.corp.example") == 1; }, nullptr, false, "cf_build_krb_conf_file_for_CAC - Error opening file /usr/heimdal/etc/krb5.conf"},
     {"pam-cac", "/etc/pam.d/pam_cac", false, [] { return cf_build_pam_conf_file_for_CAC() == 1; }, nullptr, false, "Error Opening /etc/pam.d/pam_cac for writing: Error: "},
-    {"wifi-open", CF_IO_WIRELESS_CONF_PATH, true, [] { return wireless(0, nullptr); }, [] { return wireless(6, nullptr); }, false, kWirelessOpenError},
-    {"wifi-wep", CF_IO_WIRELESS_CONF_PATH, true, [] { return wep("wep-k"); }, [] { return wep("wep-key-6"); }, false, kWirelessOpenError},
-    {"wifi-personal", CF_IO_WIRELESS_CONF_PATH, true, [] { return wireless(3, "psk-secret-9"); }, [] { return wireless(3, "short"); }, false, kWirelessOpenError},
-    {"dot1x", CF_IO_WIRED_CONF_PATH, true, [] { return enterprise("pw-secret-1"); }, [] { return enterprise(nullptr); }, false, "Error opening file " CF_IO_WIRED_CONF_PATH},
+    {"wifi-open", CF_IO_WIRELESS_CONF_PATH, true, [] { return open_net({"office", 0, 1, nullptr}) == 1; }, [] { return open_net({"office", 6, 1, nullptr}) == 1; }, false, kWirelessOpenError},
+    {"wifi-wep", CF_IO_WIRELESS_CONF_PATH, true, [] { return wep("wep-k") == 1; }, [] { return wep("wep-key-6") == 1; }, false, kWirelessOpenError},
+    {"wifi-personal", CF_IO_WIRELESS_CONF_PATH, true, [] { return personal({"office", 3, 1, "psk-secret-9"}) == 1; }, [] { return personal({"office", 3, 1, "short"}) == 1; }, false, kWirelessOpenError},
+    {"dot1x", CF_IO_WIRED_CONF_PATH, true, [] { return enterprise([](auto &) {})() == 1; }, [] { return enterprise([](auto &p) { p.password = nullptr; })() == 1; }, false, "Error opening file " CF_IO_WIRED_CONF_PATH},
 };
 const char *const kSecrets[] = {"pw-secret-1", "psk-secret-9", "wep-k"};
 
@@ -336,15 +311,15 @@ struct Secret {
 constexpr char kHexDigits[] = "0123456789abcdef";
 const std::string kLongPath(2000, 'c');  // too long for a line of the file: the build fails there
 const Secret kSecretCases[] = {
-    {"wep_text", "wep-k", [](const char *s) { return wep(s); }},
-    {"wep_hex", "0123456789", [](const char *s) { return wep(s, 1); }},
-    {"wep_quote_as_hex", "ab\"cd", [](const char *s) { return wep(s); }},
-    {"psk_passphrase", "psk-secret-9", [](const char *s) { return wireless(3, s); }},
-    {"psk_key", "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff", [](const char *s) { return wireless(3, s); }},
-    {"password", "pw-secret-1", [](const char *s) { return enterprise(s); }},
-    {"password_as_hex", "pw\"secret", [](const char *s) { return enterprise(s); }},
-    {"key_password", "kp-secret-2", [](const char *s) { return enterprise(nullptr, CF_IO_EAP_TLS, s); }},
-    {"dropped_after_password", "pw-secret-3", [](const char *s) { return enterprise(s, CF_IO_EAP_PEAP_MSCHAPV2, nullptr, kLongPath.c_str()); }, false},
+    {"wep_text", "wep-k", [](const char *s) { return wep(s) == 1; }},
+    {"wep_hex", "0123456789", [](const char *s) { return wep(s, 1) == 1; }},
+    {"wep_quote_as_hex", "ab\"cd", [](const char *s) { return wep(s) == 1; }},
+    {"psk_passphrase", "psk-secret-9", [](const char *s) { return personal({"office", 3, 1, s}) == 1; }},
+    {"psk_key", "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff", [](const char *s) { return personal({"office", 3, 1, s}) == 1; }},
+    {"password", "pw-secret-1", [](const char *s) { return enterprise([s](auto &p) { p.password = s; })() == 1; }},
+    {"password_as_hex", "pw\"secret", [](const char *s) { return enterprise([s](auto &p) { p.password = s; })() == 1; }},
+    {"key_password", "kp-secret-2", [](const char *s) { return enterprise([s](auto &p) { p.private_key_passwd = s; }, CF_IO_EAP_TLS)() == 1; }},
+    {"dropped_after_password", "pw-secret-3", [](const char *s) { return enterprise([s](auto &p) { p.password = s; p.ca_cert = kLongPath.c_str(); })() == 1; }, false},
 };
 
 class SecretsWiped : public tavrel_test::TavrelTest {};
